@@ -1,0 +1,14 @@
+// Process entry: start the record I/O layer, then run the program body.
+#include <new>
+
+#include "merge_driver.hpp"
+#include "record_io/startup.hpp"
+
+int main(int argc, char** argv) {
+  record_io::Runtime& io = record_io::start_process(argc, argv);
+  try {
+    MAIN__();
+  } catch (const std::bad_alloc&) {
+    io.fail(record_io::out_of_free_space, "memory");
+  }
+}

@@ -1,0 +1,23 @@
+// The merge driver: the console dialogue and the sequence of the run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "component_reader.hpp"
+#include "record_io/runtime.hpp"
+
+// All the working storage of a run.
+struct MergeStorage {
+  std::string infile1, infile2, infile3;  // file names as typed; infile1 then the output name
+  ComponentHeader header;                 // line1..line3, nt and dt of the component read last
+  std::vector<float> x, y, z;             // the three components' samples
+};
+
+// The run on `io`: banner, three file names, the three component stages, the output name,
+// the output stage, then the stop. Never returns.
+[[noreturn]] void run_merge(record_io::Runtime& io);
+
+// The program body, on the process's runtime.
+[[noreturn]] void MAIN__();

@@ -1,0 +1,107 @@
+// Byte channels: what a unit reads from and writes to. A file descriptor in the program,
+// a string in tests.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace record_io {
+
+class ByteChannel {
+ public:
+  ByteChannel() = default;
+  ByteChannel(const ByteChannel&) = delete;
+  ByteChannel& operator=(const ByteChannel&) = delete;
+  virtual ~ByteChannel() = default;
+
+  // Reads up to size bytes; returns the count, 0 at the end of the input, -1 with errno set.
+  virtual long read(char* buffer, std::size_t size) = 0;
+  // Writes all size bytes; false with errno set when that fails.
+  virtual bool write(const char* data, std::size_t size) = 0;
+  // A console: each record is handed on as soon as it ends.
+  virtual bool interactive() const { return false; }
+  // Moves the position back over n bytes read ahead but never used; false with errno set.
+  virtual bool unread(std::size_t n) { return n == 0; }
+  // Cuts a regular file at its current position; anything else has no length to cut.
+  // False with errno set when a cut is needed and fails.
+  virtual bool cut() { return true; }
+  // Ends the connection; false with errno set when that fails. Never throws.
+  virtual bool close() { return true; }
+  // A good size for the buffer in front of this channel.
+  virtual std::size_t buffer_size() const { return 64 * 1024; }
+};
+
+// A channel on a file descriptor.
+class FdChannel final : public ByteChannel {
+ public:
+  // owned: the descriptor is closed by close().
+  FdChannel(int fd, bool owned);
+  ~FdChannel() override;
+
+  long read(char* buffer, std::size_t size) override;
+  bool write(const char* data, std::size_t size) override;
+  bool interactive() const override { return interactive_; }
+  bool unread(std::size_t n) override;
+  bool cut() override;
+  bool close() override;
+  std::size_t buffer_size() const override { return buffer_size_; }
+
+ private:
+  int fd_;
+  bool owned_;
+  bool regular_ = false;
+  bool interactive_ = false;
+  std::size_t buffer_size_ = 64 * 1024;
+};
+
+// How a file is opened by name.
+enum class OpenStatus {
+  old,      // the file must exist; it is only read
+  unknown,  // opened for update at its start, for reading only when update is refused, or created
+};
+
+struct OpenedFile {
+  std::unique_ptr<ByteChannel> channel;  // null when the open failed
+  int error = 0;                         // errno of the failure
+  bool writable = false;
+};
+
+// Opens the named file. A directory is refused (EISDIR), and so is a name with a NUL byte
+// (EINVAL), which the system would otherwise cut short.
+OpenedFile open_file(const std::string& name, OpenStatus status);
+
+// A channel over strings, for tests: reads come from `input`, writes go to `output`.
+class StringChannel final : public ByteChannel {
+ public:
+  explicit StringChannel(std::string input = {}, bool interactive = false)
+      : input_(std::move(input)), interactive_(interactive) {}
+
+  long read(char* buffer, std::size_t size) override;
+  bool write(const char* data, std::size_t size) override;
+  bool interactive() const override { return interactive_; }
+  bool cut() override;
+  bool close() override { return true; }
+  std::size_t buffer_size() const override { return read_chunk_; }
+
+  const std::string& output() const { return output_; }
+  // Reads hand out at most n bytes at a time (n >= 1), to exercise buffer refills.
+  void set_read_chunk(std::size_t n) { read_chunk_ = n; }
+  // From now on writes (or cuts) fail with this errno; 0 lets them succeed again.
+  void fail_writes(int error) { write_error_ = error; }
+  void fail_cut(int error) { cut_error_ = error; }
+  // Number of write calls that reached the channel.
+  int writes() const { return writes_; }
+
+ private:
+  std::string input_;
+  std::size_t read_pos_ = 0;
+  std::string output_;
+  bool interactive_;
+  std::size_t read_chunk_ = 64 * 1024;
+  int write_error_ = 0;
+  int cut_error_ = 0;
+  int writes_ = 0;
+};
+
+}  // namespace record_io

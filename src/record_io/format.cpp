@@ -1,0 +1,170 @@
+#include "record_io/format.hpp"
+
+#include <algorithm>
+#include <cctype>
+
+namespace record_io {
+
+namespace {
+
+constexpr std::size_t max_edits = 1 << 16;  // after unrolling the repeat groups
+constexpr int max_number = 1 << 20;         // widths, counts and decimals
+
+bool is_quote(char c) {
+  return c == '\'' || c == '"' || c == '\x02';
+}
+
+}  // namespace
+
+// A recursive-descent parser over the format text. Every malformed text ends in fail().
+class Format::Parser {
+ public:
+  Parser(Format& f) : f_(f), s_(f.text_) {}
+
+  bool run() {
+    if (next() != '(') return fail();
+    ++pos_;
+    if (!items(0)) return false;
+    if (next() != '\0') return fail();
+    return true;
+  }
+
+ private:
+  // Skips blanks; the next significant character, or NUL at the end.
+  char next() {
+    while (pos_ < s_.size() && s_[pos_] == ' ') ++pos_;
+    return pos_ < s_.size() ? static_cast<char>(std::toupper(static_cast<unsigned char>(s_[pos_])))
+                            : '\0';
+  }
+
+  bool fail() {
+    f_.error_offset_ = pos_;
+    return false;
+  }
+
+  // An unsigned number, or -1 when there is none.
+  int number() {
+    if (!std::isdigit(static_cast<unsigned char>(next()))) return -1;
+    long n = 0;
+    while (pos_ < s_.size() &&
+           (std::isdigit(static_cast<unsigned char>(s_[pos_])) || s_[pos_] == ' ')) {
+      if (s_[pos_] != ' ') n = n * 10 + (s_[pos_] - '0');
+      if (n > max_number) return -1;
+      ++pos_;
+    }
+    return static_cast<int>(n);
+  }
+
+  bool add(Edit e) {
+    if (f_.edits_.size() >= max_edits) return fail();
+    if (e.is_data()) f_.has_data_ = true;
+    f_.edits_.push_back(e);
+    return true;
+  }
+
+  // The items of a group up to and including its closing parenthesis.
+  bool items(int depth) {
+    for (;;) {
+      char c = next();
+      if (c == ')') {
+        ++pos_;
+        return true;
+      }
+      if (c == ',') {
+        ++pos_;
+        continue;
+      }
+      if (!item(depth)) return false;
+    }
+  }
+
+  bool item(int depth) {
+    int count = number();
+    char c = next();
+    if (count == 0 || c == '\0') return fail();
+    if (c == '(') {
+      ++pos_;
+      std::size_t first = f_.edits_.size();
+      if (depth == 0) f_.reversion_ = first;
+      if (depth > 32 || !items(depth + 1)) return depth > 32 ? fail() : false;
+      std::size_t last = f_.edits_.size();
+      for (int r = 1; r < (count < 0 ? 1 : count); ++r) {
+        for (std::size_t i = first; i < last; ++i) {
+          if (!add(f_.edits_[i])) return false;
+        }
+      }
+      return true;
+    }
+    if (is_quote(s_[pos_])) {
+      if (count > 0) return fail();
+      return literal();
+    }
+    ++pos_;
+    Edit e{};
+    switch (c) {
+      case 'X':
+        e = {Edit::Kind::skip, count < 0 ? 1 : count, 0};
+        return add(e);
+      case 'A':
+        e = {Edit::Kind::text, std::max(number(), 0), 0};
+        break;
+      case 'I':
+        e = {Edit::Kind::integer, number(), 0};
+        if (e.width <= 0) return fail();
+        if (next() == '.') {  // a minimum digit count: accepted, not used
+          ++pos_;
+          if (number() < 0) return fail();
+        }
+        break;
+      case 'F':
+        e = {Edit::Kind::real, number(), 0};
+        if (e.width <= 0 || next() != '.') return fail();
+        ++pos_;
+        e.decimals = number();
+        if (e.decimals < 0) return fail();
+        break;
+      default:
+        --pos_;
+        return fail();
+    }
+    for (int r = 0; r < (count < 0 ? 1 : count); ++r) {
+      if (!add(e)) return false;
+    }
+    return true;
+  }
+
+  bool literal() {
+    char quote = s_[pos_++];
+    Edit e{Edit::Kind::literal, 0, 0};
+    e.literal_begin = static_cast<std::uint32_t>(f_.literals_.size());
+    for (;;) {
+      if (pos_ >= s_.size()) return fail();
+      char c = s_[pos_++];
+      if (c == quote) {
+        if (pos_ < s_.size() && s_[pos_] == quote) {
+          ++pos_;
+        } else {
+          break;
+        }
+      }
+      f_.literals_.push_back(c);
+    }
+    e.literal_size = static_cast<std::uint32_t>(f_.literals_.size() - e.literal_begin);
+    e.width = static_cast<int>(e.literal_size);
+    return add(e);
+  }
+
+  Format& f_;
+  std::string_view s_;
+  std::size_t pos_ = 0;
+};
+
+Format::Format(std::string_view text) : text_(text) {
+  valid_ = Parser(*this).run();
+  if (!valid_) {
+    edits_.clear();
+    has_data_ = false;
+  }
+}
+
+}  // namespace record_io

@@ -1,0 +1,63 @@
+// Format texts, parsed once into edit descriptors.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace record_io {
+
+struct Edit {
+  enum class Kind : std::uint8_t {
+    text,     // Aw: w characters (A alone: as long as the item)
+    integer,  // Iw
+    real,     // Fw.d
+    skip,     // nX: n columns
+    literal,  // 'text': written as it stands (skipped over when reading)
+  };
+  Kind kind;
+  int width;     // field width; the column count for skip; 0 for A without a width
+  int decimals;  // Fw.d only
+  std::uint32_t literal_begin = 0;  // literal: its text within Format::literals()
+  std::uint32_t literal_size = 0;
+
+  bool is_data() const { return kind == Kind::text || kind == Kind::integer || kind == Kind::real; }
+};
+
+// A parsed format text such as "(5X,I6,5X,F7.0)" or "(F7.3,3(',',F10.3))".
+// Letters may be in either case and blanks outside quotes are ignored. A literal is quoted
+// with apostrophes, double quotes or the byte 0x02 (which stands for an apostrophe), a
+// doubled quote standing for one. Repeat groups are unrolled; when a statement has more
+// items than the format, the format starts again from its last top-level group (or from
+// its beginning) on a new record.
+class Format {
+ public:
+  explicit Format(std::string_view text);
+
+  // The text as given: what a diagnostic shows as the last format.
+  std::string_view text() const { return text_; }
+  // False for a text that cannot be parsed (or holds no data edit but is used for items).
+  bool valid() const { return valid_; }
+  // Where the parse failed, for an invalid format.
+  std::size_t error_offset() const { return error_offset_; }
+  const std::vector<Edit>& edits() const { return edits_; }
+  std::size_t reversion() const { return reversion_; }
+  bool has_data_edit() const { return has_data_; }
+  std::string_view literal(const Edit& e) const {
+    return std::string_view(literals_).substr(e.literal_begin, e.literal_size);
+  }
+
+ private:
+  class Parser;
+
+  std::string text_;
+  std::vector<Edit> edits_;
+  std::string literals_;
+  std::size_t reversion_ = 0;
+  std::size_t error_offset_ = 0;
+  bool valid_ = false;
+  bool has_data_ = false;
+};
+
+}  // namespace record_io

@@ -1,0 +1,44 @@
+// Formatted output statements: one record built under a format text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "record_io/format.hpp"
+#include "record_io/runtime.hpp"
+
+namespace record_io {
+
+// One formatted write statement. The record is built field by field and handed to the
+// unit whole when the statement ends (a format that starts again hands over one record
+// each time). The format is no longer recorded once the statement ends, so a failure to
+// write the record out is reported without a format line.
+//
+//   FormattedWrite(io, 11, combined).real(t).real(x).real(y).real(z).end();
+class FormattedWrite {
+ public:
+  FormattedWrite(Runtime& io, int unit, const Format& format);
+  // Aw: right-aligned in a wider field, cut to its first w characters in a narrower one.
+  FormattedWrite& text(std::string_view s);
+  // Iw: right-aligned; w asterisks when it does not fit.
+  FormattedWrite& integer(std::int32_t v);
+  // Fw.d: see edit_fixed.
+  FormattedWrite& real(float v);
+  void end();
+
+ private:
+  // Writes the literals and skips up to the next data edit and returns it.
+  const Edit& next_data_edit();
+  void put_literals();
+  char* field(std::size_t width);
+
+  Runtime& io_;
+  Unit& unit_;
+  const Format& format_;
+  std::string& record_;
+  std::size_t edit_ = 0;
+  std::size_t skip_ = 0;
+};
+
+}  // namespace record_io

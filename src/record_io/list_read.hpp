@@ -1,0 +1,66 @@
+// List-directed input statements: real values in free form.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "record_io/runtime.hpp"
+
+namespace record_io {
+
+// What scan_list_item found at the start of an item.
+struct ListScan {
+  enum Kind : std::uint8_t {
+    number,           // a value: `value`
+    null,             // a lone sign or point directly before a comma or slash
+    repeated_number,  // r*c: `count` times `value`
+    repeated_null,    // r* before a blank, tab, line end, comma or slash: `count` nulls
+    invalid_number,
+    bad_exponent,
+    bad_repetition_count,
+  };
+  Kind kind;
+  float value;
+  std::uint64_t count;  // saturates far above any statement's length
+  const char* next;     // where the scan stopped: the first character not taken
+};
+
+// Scans the item starting at p, which is not a blank, tab, comma or slash, in the line
+// [p, end). line_end: a line feed follows `end` (otherwise the input ends there).
+//
+// A value is [sign] digits [. [digits]] or [sign] . digits, then optionally an exponent:
+// e, E, d or D with an optional sign, or a bare sign, then digits (at most 99999999). A
+// value ends at the first character that cannot continue it. A repetition count is a
+// non-zero unsigned number (a plus sign allowed, at most 40 significant digits) before *.
+ListScan scan_list_item(const char* p, const char* end, bool line_end);
+
+// One list-directed read statement of single-precision reals. Values may span lines;
+// blanks, tabs and line ends separate them, a comma gives a null value (the element keeps
+// its value), a slash ends the statement, r*c repeats a value. When the statement ends,
+// the rest of its last line is discarded with the line feed.
+//
+//   ListRead(io, 11).reals(&x[i], 5).end();
+class ListRead {
+ public:
+  ListRead(Runtime& io, int unit);
+  // Reads up to n values into v[0..n): fewer when a slash ended the statement.
+  ListRead& reals(float* v, std::size_t n);
+  void end();
+
+ private:
+  // After a value: blanks and tabs, then one comma, are skipped.
+  void skip_separator();
+  [[noreturn]] void input_ended();
+
+  Runtime& io_;
+  Unit& unit_;
+  TextReader& reader_;
+  TextReader::Line line_;
+  const char* pos_;
+  std::uint64_t repeat_left_ = 0;
+  float repeat_value_ = 0;
+  bool repeat_has_value_ = false;
+  bool slash_ = false;
+};
+
+}  // namespace record_io

@@ -1,0 +1,146 @@
+#include "record_io/runtime.hpp"
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "record_io/format.hpp"
+
+namespace record_io {
+
+namespace {
+
+constexpr std::string_view list_io = "list io";
+
+}  // namespace
+
+Runtime::Runtime(std::unique_ptr<ByteChannel> input, std::unique_ptr<ByteChannel> output,
+                 std::unique_ptr<ByteChannel> error, ProcessEnds ends)
+    : ends_(ends) {
+  units_[error_unit].channel = std::move(error);
+  units_[error_unit].writable = true;
+  units_[input_unit].channel = std::move(input);
+  units_[input_unit].readable = true;
+  units_[output_unit].channel = std::move(output);
+  units_[output_unit].writable = true;
+}
+
+Unit& Runtime::unit_or_fail(int number, const char* context) {
+  if (number < 0 || number >= unit_count) {
+    state_.unit = -1;
+    fail(illegal_unit_number, context);
+  }
+  Unit& u = units_[static_cast<std::size_t>(number)];
+  state_.unit = number;
+  state_.unit_named = u.named;
+  state_.unit_name = u.name;
+  return u;
+}
+
+void Runtime::open(int unit, std::string_view name, OpenStatus status) {
+  Unit& u = unit_or_fail(unit, "open");
+  if (u.channel) close(unit);
+  std::size_t length = name.find_last_not_of(' ');
+  name = name.substr(0, length == std::string_view::npos ? 0 : length + 1);
+  if (name.empty()) fail(null_file_name, "open");
+  u.name.assign(name);
+  u.named = true;
+  state_.unit_named = true;
+  state_.unit_name = u.name;
+  OpenedFile file = open_file(u.name, status);
+  if (!file.channel) fail(file.error, "open");
+  u.channel = std::move(file.channel);
+  u.readable = true;
+  u.writable = file.writable;
+  u.at_end = false;
+  u.last_was_write = false;
+}
+
+void Runtime::close(int unit) {
+  Unit& u = unit_or_fail(unit, "close");
+  if (!u.channel) return;
+  bool wrote = u.last_was_write;
+  if (u.writer && !u.writer->flush()) fail(errno, "write");
+  if (wrote && !u.channel->cut()) fail(truncation_failed, "endfile");
+  if (!u.channel->close() && wrote) fail(errno, "write");
+  release(u);
+  state_.unit_named = false;
+  state_.unit_name = {};
+}
+
+void Runtime::release(Unit& u) {
+  u.reader.reset();
+  u.writer.reset();
+  u.channel.reset();
+  u.name.clear();
+  u.named = u.readable = u.writable = u.at_end = u.last_was_write = false;
+}
+
+void Runtime::stop() {
+  shutdown();
+  ends_.stop();
+  std::abort();  // not reached
+}
+
+void Runtime::shutdown() noexcept {
+  if (shut_down_) return;
+  shut_down_ = 1;
+  for (Unit& u : units_) {
+    if (!u.named || !u.channel || u.closed_for_exit) continue;
+    if (u.writer) u.writer->flush();
+    if (u.last_was_write) u.channel->cut();
+    u.channel->close();
+    u.closed_for_exit = true;
+  }
+  if (Unit& out = units_[output_unit]; out.writer) out.writer->flush();
+}
+
+void Runtime::fail(int number, const char* context) {
+  std::string report = diagnostic_text({number, context}, state_);
+  if (Unit& err = units_[error_unit]; err.channel) {
+    err.channel->write(report.data(), report.size());
+  }
+  shutdown();
+  ends_.abort();
+  std::abort();  // not reached
+}
+
+Unit& Runtime::begin_statement(int unit, bool reading, const Format* format) {
+  const char* start = reading ? "read start" : "write start";
+  Unit& u = unit_or_fail(unit, start);
+  state_.reading = reading;
+  state_.format_recorded = true;
+  state_.format = format ? format->text() : list_io;
+  if (!u.channel) fail(unit_not_connected, start);
+  if (format && !format->valid()) fail(error_in_format, "fmt");
+  if (reading) {
+    if (u.at_end) fail(end_of_file, start);
+    if (!u.readable) fail(EBADF, start);
+  } else if (!u.writable) {
+    fail(cant_write_file, start);
+  }
+  return u;
+}
+
+TextReader& Runtime::reader(Unit& u) {
+  if (u.writer && !u.writer->flush()) fail(errno, "write");
+  if (!u.reader) u.reader = std::make_unique<TextReader>(*u.channel);
+  u.last_was_write = false;
+  return *u.reader;
+}
+
+TextWriter& Runtime::writer(Unit& u) {
+  if (u.reader && u.reader->read_ahead() > 0) {
+    if (!u.channel->unread(u.reader->read_ahead())) fail(errno, "write start");
+    u.reader->drop_read_ahead();
+  }
+  if (!u.writer) u.writer = std::make_unique<TextWriter>(*u.channel);
+  u.last_was_write = true;
+  return *u.writer;
+}
+
+void Runtime::put_record(Unit& u, std::string_view record) {
+  // Failed writes to the standard streams go unreported; those to a file end the run.
+  if (!writer(u).put(record) && u.named) fail(errno, "write");
+}
+
+}  // namespace record_io

@@ -1,0 +1,100 @@
+// Numbered I/O units and the state every statement shares: the record I/O layer's core.
+#pragma once
+
+#include <array>
+#include <csignal>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "record_io/byte_channel.hpp"
+#include "record_io/diagnostic.hpp"
+#include "record_io/errors.hpp"
+#include "record_io/text_reader.hpp"
+#include "record_io/text_writer.hpp"
+
+namespace record_io {
+
+class Format;
+
+// One I/O unit: a connection to a standard stream or to a named file.
+struct Unit {
+  std::unique_ptr<ByteChannel> channel;  // null: not connected
+  std::unique_ptr<TextReader> reader;
+  std::unique_ptr<TextWriter> writer;
+  std::string name;    // the file's name; meaningful when named
+  bool named = false;  // false for the standard streams
+  bool readable = false;
+  bool writable = false;
+  bool at_end = false;           // a read reached the end of a file without a final line feed
+  bool last_was_write = false;   // the last operation wrote: the file is cut at close
+  bool closed_for_exit = false;  // released by the exit hook (objects kept alive)
+};
+
+// How the process ends; tests put functions that throw in their place.
+struct ProcessEnds {
+  void (*stop)();   // normal end, status 0: never returns
+  void (*abort)();  // abnormal end: never returns
+};
+
+// The unit table, the recorded state of the last statement and the one fatal path.
+// Statements (ListWrite, FormattedRead, FormattedWrite, ListRead) run on a Runtime.
+class Runtime {
+ public:
+  static constexpr int unit_count = 100;
+  static constexpr int error_unit = 0;
+  static constexpr int input_unit = 5;
+  static constexpr int output_unit = 6;
+
+  // Connects unit 0 to `error`, 5 to `input` and 6 to `output`.
+  Runtime(std::unique_ptr<ByteChannel> input, std::unique_ptr<ByteChannel> output,
+          std::unique_ptr<ByteChannel> error, ProcessEnds ends);
+  Runtime(const Runtime&) = delete;
+  Runtime& operator=(const Runtime&) = delete;
+
+  // Connects `unit` to the file named by `name` without its trailing blanks (leading
+  // blanks stay). Ends the run on a blank name (107) or a file that cannot be opened.
+  void open(int unit, std::string_view name, OpenStatus status);
+  // Disconnects `unit`, keeping the file. A file whose last operation was a write is
+  // first cut at the end of the last record. Ends the run when writing out or cutting
+  // fails. Closing a unit that is not connected does nothing.
+  void close(int unit);
+  // Ends the run normally: every named unit closed, pending output written, status 0.
+  [[noreturn]] void stop();
+  // The exit hook: closes every unit connected to a named file and writes out pending
+  // standard output, ignoring failures. Runs once; safe to call from a signal handler
+  // (it only hands buffers to the system and releases descriptors).
+  void shutdown() noexcept;
+
+  // Reports the failure with the fatal diagnostic on unit 0, runs the exit hook and ends
+  // the run abnormally.
+  [[noreturn]] void fail(int number, const char* context);
+
+  // --- For statements ---
+  // Starts a statement on `unit`: records its direction and its format (nullptr: a
+  // list-directed statement, which records "list io"), then checks that the unit can be
+  // read (its end-of-file mark, context "read start") or written ("write start").
+  Unit& begin_statement(int unit, bool reading, const Format* format);
+  // A formatted statement ends: its format is no longer recorded.
+  void clear_format() { state_.format_recorded = false; }
+  TextReader& reader(Unit& u);
+  TextWriter& writer(Unit& u);
+  // Hands a finished record to the unit; ends the run when writing fails.
+  void put_record(Unit& u, std::string_view record);
+  // A buffer for the record a statement is building, reused from statement to statement.
+  std::string& record() { return record_; }
+
+  const StatementState& state() const { return state_; }
+
+ private:
+  Unit& unit_or_fail(int number, const char* context);
+  void release(Unit& u);
+
+  std::array<Unit, unit_count> units_;
+  StatementState state_;
+  ProcessEnds ends_;
+  std::string record_;
+  volatile std::sig_atomic_t shut_down_ = 0;
+};
+
+}  // namespace record_io

@@ -1,0 +1,31 @@
+// Buffered writing of records to a byte channel.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "record_io/byte_channel.hpp"
+
+namespace record_io {
+
+// Collects whole records and hands them to the channel when the buffer fills, at flush(),
+// or at once for an interactive channel (a console sees each record as it ends).
+class TextWriter {
+ public:
+  explicit TextWriter(ByteChannel& channel);
+
+  // Appends the record and a line feed; false with errno set when a write fails.
+  bool put(std::string_view record);
+  // Hands everything buffered to the channel; false with errno set when that fails.
+  bool flush();
+  bool pending() const { return used_ > 0; }
+
+ private:
+  ByteChannel& channel_;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
+  bool interactive_;
+};
+
+}  // namespace record_io

@@ -1,0 +1,28 @@
+#include "sample_reader.hpp"
+
+#include <algorithm>
+
+#include "record_io/list_read.hpp"
+
+namespace {
+
+constexpr std::size_t values_per_statement = 5;
+
+}  // namespace
+
+void extend_samples(std::vector<float>& samples, std::int32_t count) {
+  if (count > 0 && samples.size() < static_cast<std::size_t>(count)) {
+    samples.resize(static_cast<std::size_t>(count), 0.0f);
+  }
+}
+
+void read_samples(record_io::Runtime& io, int unit, std::int32_t nt, std::vector<float>& target) {
+  if (nt <= 0) return;
+  extend_samples(target, nt);
+  auto count = static_cast<std::size_t>(nt);
+  for (std::size_t i = 0; i < count; i += values_per_statement) {
+    record_io::ListRead(io, unit)
+        .reals(target.data() + i, std::min(values_per_statement, count - i))
+        .end();
+  }
+}

@@ -1,0 +1,20 @@
+// The sample stage: the free-form data records of a component file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "record_io/runtime.hpp"
+
+// The smallest size of a sample array; a longer record makes all of them longer.
+inline constexpr std::size_t min_samples = 33000;
+
+// Extends `samples` with zeros to at least `count` elements.
+void extend_samples(std::vector<float>& samples, std::int32_t count);
+
+// Reads the nt samples that follow the header on `unit` into target[0..nt), five values
+// per list-directed statement (the last statement takes the one to four left over); each
+// statement discards the rest of its last line. Extends target to nt when it is shorter.
+// Nothing is read when nt <= 0.
+void read_samples(record_io::Runtime& io, int unit, std::int32_t nt, std::vector<float>& target);
