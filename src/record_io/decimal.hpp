@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 namespace record_io {
 
@@ -44,14 +45,38 @@ class DecimalDigits {
   }
   double magnitude() const;
 
-  char digits_[max_significant] = {};
+  char digits_[max_significant];  // [0, count_) in use
   int count_ = 0;
   std::uint64_t mantissa_ = 0;  // the first 19 digits as an integer
   std::int64_t exponent_ = 0;   // value = digits (as an integer) * 10^exponent_
 };
 
+inline constexpr double exact_powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The nearest double to mantissa * 10^exponent, for any mantissa and exponent.
+double scaled_to_double_exact(std::uint64_t mantissa, std::int64_t exponent);
+
+// The nearest double to mantissa * 10^exponent, for a mantissa of at most 19 digits.
+inline double scaled_to_double(std::uint64_t mantissa, std::int64_t exponent) {
+  // Both the mantissa and the power of ten are exact doubles here, so one multiplication
+  // or division rounds correctly.
+  if (mantissa <= (std::uint64_t{1} << 53) && exponent >= -22 && exponent <= 22) {
+    auto m = static_cast<double>(mantissa);
+    return exponent < 0 ? m / exact_powers_of_ten[-exponent] : m * exact_powers_of_ten[exponent];
+  }
+  return scaled_to_double_exact(mantissa, exponent);
+}
+
 // Rounds a double to single precision, to nearest with ties to even; beyond the single
 // range the result is an infinity.
-float round_to_single(double value);
+inline float round_to_single(double value) {
+  // Halfway between the largest single and 2^128 rounds up, to the infinity.
+  constexpr double overflow = 0x1.ffffffp127;
+  if (value >= overflow) return std::numeric_limits<float>::infinity();
+  if (value <= -overflow) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(value);
+}
 
 }  // namespace record_io

@@ -24,7 +24,7 @@ std::string diagnostic_text(const Failure& failure, const StatementState& state)
     out += ' ';
     if (state.unit_named) {
       out += "named ";
-      out += state.unit_name;
+      out += state.unit_name.substr(0, state.unit_name.find('\0'));  // as a C string
     } else {
       out += "(unnamed)";
     }

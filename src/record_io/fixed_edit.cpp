@@ -11,8 +11,26 @@ namespace record_io {
 
 namespace {
 
-constexpr std::uint64_t powers_of_ten[] = {1,      10,      100,      1000,      10000,
-                                           100000, 1000000, 10000000, 100000000, 1000000000};
+constexpr std::uint64_t powers_of_ten[] = {1ull,
+                                           10ull,
+                                           100ull,
+                                           1000ull,
+                                           10000ull,
+                                           100000ull,
+                                           1000000ull,
+                                           10000000ull,
+                                           100000000ull,
+                                           1000000000ull,
+                                           10000000000ull,
+                                           100000000000ull,
+                                           1000000000000ull,
+                                           10000000000000ull,
+                                           100000000000000ull,
+                                           1000000000000000ull,
+                                           10000000000000000ull,
+                                           100000000000000000ull,
+                                           1000000000000000000ull,
+                                           10000000000000000000ull};
 
 // Right-aligns text[0..len) in a field of width w, or fills it with asterisks.
 char* place(char* out, const char* text, std::size_t len, int w) {
@@ -83,19 +101,30 @@ char* edit_fixed(char* out, float v, int w, int d) {
   std::uint64_t q = 0;
   if (!scaled_magnitude(v, d, &q)) return edit_fixed_general(out, v, w, d);
   bool minus = std::signbit(v) && q != 0;
-  char text[32];
-  char* p = text + sizeof text;
-  for (int i = 0; i < d; ++i) {
-    *--p = static_cast<char>('0' + q % 10);
-    q /= 10;
+  // Right to left: the decimals, the point, the whole digits, the sign, the blanks. The
+  // decimals and the point always fit when "0." and the decimals do.
+  char* p = out + w;
+  if (w >= d + 2) {
+    for (int i = 0; i < d; ++i) {
+      *--p = static_cast<char>('0' + q % 10);
+      q /= 10;
+    }
+    *--p = '.';
+    do {
+      *--p = static_cast<char>('0' + q % 10);
+      q /= 10;
+    } while (q != 0 && p > out);
+    if (minus && q == 0 && p > out) {
+      *--p = '-';
+      minus = false;
+    }
   }
-  *--p = '.';
-  do {
-    *--p = static_cast<char>('0' + q % 10);
-    q /= 10;
-  } while (q != 0);
-  if (minus) *--p = '-';
-  return place(out, p, static_cast<std::size_t>(text + sizeof text - p), w);
+  if (q != 0 || minus || p == out + w) {  // it does not fit
+    std::memset(out, '*', static_cast<std::size_t>(w));
+    return out + w;
+  }
+  while (p > out) *--p = ' ';
+  return out + w;
 }
 
 void append_fixed(std::string& record, float v, int w, int d) {

@@ -165,6 +165,50 @@ Format::Format(std::string_view text) : text_(text) {
     edits_.clear();
     has_data_ = false;
   }
+  gather_leads();
+}
+
+void Format::gather_leads() {
+  // pending: the lead being gathered; text_size: its length up to the last literal.
+  std::string pending;
+  std::size_t text_size = 0;
+  std::size_t reversion_lead = std::string::npos;  // where the lead of a reversion starts
+  for (std::size_t i = 0; i < edits_.size(); ++i) {
+    const Edit& e = edits_[i];
+    if (i == reversion_) reversion_lead = pending.size();
+    if (e.kind == Edit::Kind::skip) {
+      pending.append(static_cast<std::size_t>(e.width), ' ');
+      continue;
+    }
+    if (e.kind == Edit::Kind::literal) {
+      pending += literal(e);
+      text_size = pending.size();
+      continue;
+    }
+    auto at = static_cast<std::uint32_t>(leads_.size());
+    DataEdit d{e, at, static_cast<std::uint32_t>(pending.size()),
+               static_cast<std::uint32_t>(text_size)};
+    if (reversion_lead != std::string::npos) {
+      // The first data edit at or after the reversion point: its lead then starts there.
+      data_reversion_ = data_.size();
+      reversion_edit_ = d;
+      reversion_edit_.lead_begin += static_cast<std::uint32_t>(reversion_lead);
+      reversion_edit_.lead_size -= static_cast<std::uint32_t>(reversion_lead);
+      reversion_edit_.lead_text_size -=
+          std::min(reversion_edit_.lead_text_size, static_cast<std::uint32_t>(reversion_lead));
+      reversion_lead = std::string::npos;
+    }
+    data_.push_back(d);
+    leads_ += pending;
+    pending.clear();
+    text_size = 0;
+  }
+  tail_ = pending.substr(0, text_size);
+  // A last group without a data edit cannot be started again: start from the beginning.
+  if (reversion_lead != std::string::npos && !data_.empty()) {
+    data_reversion_ = 0;
+    reversion_edit_ = data_.front();
+  }
 }
 
 }  // namespace record_io

@@ -25,6 +25,16 @@ struct Edit {
   bool is_data() const { return kind == Kind::text || kind == Kind::integer || kind == Kind::real; }
 };
 
+// A data edit with what the format holds before it: on output the literal text (and a
+// blank for each skipped column) written before the field, on input the columns skipped.
+struct DataEdit {
+  Edit edit;
+  std::uint32_t lead_begin;      // within Format::leads()
+  std::uint32_t lead_size;       // the whole lead
+  std::uint32_t lead_text_size;  // up to the end of its last literal: what a statement
+                                 // that ends before this edit still writes
+};
+
 // A parsed format text such as "(5X,I6,5X,F7.0)" or "(F7.3,3(',',F10.3))".
 // Letters may be in either case and blanks outside quotes are ignored. A literal is quoted
 // with apostrophes, double quotes or the byte 0x02 (which stands for an apostrophe), a
@@ -48,13 +58,31 @@ class Format {
     return std::string_view(literals_).substr(e.literal_begin, e.literal_size);
   }
 
+  // The same format as statements walk it: the data edits, each with its lead.
+  const std::vector<DataEdit>& data_edits() const { return data_; }
+  std::string_view lead(const DataEdit& d) const {
+    return std::string_view(leads_).substr(d.lead_begin, d.lead_size);
+  }
+  // The literals after the last data edit, written when a record ends there.
+  std::string_view tail() const { return tail_; }
+  // Where the format starts again: the index of a data edit, and the lead it has then.
+  std::size_t data_reversion() const { return data_reversion_; }
+  const DataEdit& reversion_edit() const { return reversion_edit_; }
+
  private:
   class Parser;
+  // Folds the literals and skips into the leads of the data edits.
+  void gather_leads();
 
   std::string text_;
   std::vector<Edit> edits_;
   std::string literals_;
   std::size_t reversion_ = 0;
+  std::vector<DataEdit> data_;
+  std::string leads_;
+  std::string tail_;
+  std::size_t data_reversion_ = 0;
+  DataEdit reversion_edit_{};
   std::size_t error_offset_ = 0;
   bool valid_ = false;
   bool has_data_ = false;

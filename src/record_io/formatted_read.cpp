@@ -27,22 +27,23 @@ FormattedRead::FormattedRead(Runtime& io, int unit, const Format& format)
       pos_(line_.begin) {}
 
 const Edit& FormattedRead::next_data_edit() {
-  const std::vector<Edit>& edits = format_.edits();
-  for (;;) {
-    if (edit_ == edits.size()) {
-      // More items than the format holds: the format starts again on the next record.
-      if (!format_.has_data_edit()) io_.fail(error_in_format, context);
-      reader_.consume_to(pos_);
-      if (!reader_.skip_line()) unit_.at_end = true;
-      line_ = reader_.line();
-      pos_ = line_.begin;
-      skip_ = 0;
-      edit_ = format_.reversion();
-    }
-    const Edit& e = edits[edit_++];
-    if (e.is_data()) return e;
-    skip_ += static_cast<std::size_t>(e.width);
+  const std::vector<DataEdit>& data = format_.data_edits();
+  const DataEdit* d = nullptr;
+  if (edit_ < data.size()) {
+    d = &data[edit_++];
+  } else {
+    // More items than the format holds: the format starts again on the next record.
+    if (data.empty()) io_.fail(error_in_format, context);
+    reader_.consume_to(pos_);
+    if (!reader_.skip_line()) unit_.at_end = true;
+    line_ = reader_.line();
+    pos_ = line_.begin;
+    skip_ = 0;
+    d = &format_.reversion_edit();
+    edit_ = format_.data_reversion() + 1;
   }
+  skip_ += d->lead_size;
+  return d->edit;
 }
 
 void FormattedRead::input_ended() {

@@ -47,8 +47,8 @@ class FormattedRead {
   TextReader& reader_;
   TextReader::Line line_;
   const char* pos_;
-  std::size_t edit_ = 0;
-  std::size_t skip_ = 0;
+  std::size_t edit_ = 0;  // the next data edit
+  std::size_t skip_ = 0;  // columns to skip before the next field
 };
 
 }  // namespace record_io

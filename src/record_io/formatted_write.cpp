@@ -21,46 +21,34 @@ FormattedWrite::FormattedWrite(Runtime& io, int unit, const Format& format)
   record_.clear();
 }
 
-char* FormattedWrite::field(std::size_t width) {
-  record_.append(skip_, ' ');
-  skip_ = 0;
-  std::size_t at = record_.size();
-  record_.resize(at + width);
-  return record_.data() + at;
-}
-
-void FormattedWrite::put_literals() {
-  const std::vector<Edit>& edits = format_.edits();
-  while (edit_ < edits.size() && !edits[edit_].is_data()) {
-    const Edit& e = edits[edit_++];
-    if (e.kind == Edit::Kind::skip) {
-      skip_ += static_cast<std::size_t>(e.width);
-    } else {
-      std::string_view s = format_.literal(e);
-      std::memcpy(field(s.size()), s.data(), s.size());
-    }
-  }
-}
-
 const Edit& FormattedWrite::next_data_edit() {
-  put_literals();
-  if (edit_ == format_.edits().size()) {
+  const std::vector<DataEdit>& data = format_.data_edits();
+  const DataEdit* d = nullptr;
+  if (edit_ < data.size()) {
+    d = &data[edit_++];
+  } else {
     // More items than the format holds: this record is done, the format starts again.
-    if (!format_.has_data_edit()) io_.fail(error_in_format, context);
-    io_.put_record(unit_, record_);
+    if (data.empty()) io_.fail(error_in_format, context);
+    put_text(format_.tail());
+    io_.put_record(unit_, record_.view());
     record_.clear();
-    skip_ = 0;
-    edit_ = format_.reversion();
-    put_literals();
+    d = &format_.reversion_edit();
+    edit_ = format_.data_reversion() + 1;
   }
-  return format_.edits()[edit_++];
+  put_text(format_.lead(*d));
+  return d->edit;
+}
+
+void FormattedWrite::put_text(std::string_view s) {
+  char* out = record_.extend(s.size());
+  for (char c : s) *out++ = c;  // usually one character: no call needed
 }
 
 FormattedWrite& FormattedWrite::text(std::string_view s) {
   const Edit& e = next_data_edit();
   if (e.kind != Edit::Kind::text) io_.fail(error_in_format, context);
   std::size_t width = e.width > 0 ? static_cast<std::size_t>(e.width) : s.size();
-  char* out = field(width);
+  char* out = record_.extend(width);
   if (width > s.size()) {
     std::memset(out, ' ', width - s.size());
     std::memcpy(out + (width - s.size()), s.data(), s.size());
@@ -77,7 +65,7 @@ FormattedWrite& FormattedWrite::integer(std::int32_t v) {
   char* end = std::to_chars(text, text + sizeof text, v).ptr;
   auto length = static_cast<std::size_t>(end - text);
   auto width = static_cast<std::size_t>(e.width);
-  char* out = field(width);
+  char* out = record_.extend(width);
   if (length > width) {
     std::memset(out, '*', width);
   } else {
@@ -90,14 +78,17 @@ FormattedWrite& FormattedWrite::integer(std::int32_t v) {
 FormattedWrite& FormattedWrite::real(float v) {
   const Edit& e = next_data_edit();
   if (e.kind != Edit::Kind::real) io_.fail(error_in_format, context);
-  edit_fixed(field(static_cast<std::size_t>(e.width)), v, e.width, e.decimals);
+  edit_fixed(record_.extend(static_cast<std::size_t>(e.width)), v, e.width, e.decimals);
   return *this;
 }
 
 void FormattedWrite::end() {
-  put_literals();
+  // The literals up to the next data edit, or to the end of the format.
+  const std::vector<DataEdit>& data = format_.data_edits();
+  put_text(edit_ < data.size() ? format_.lead(data[edit_]).substr(0, data[edit_].lead_text_size)
+                               : format_.tail());
   io_.clear_format();
-  io_.put_record(unit_, record_);
+  io_.put_record(unit_, record_.view());
 }
 
 }  // namespace record_io

@@ -28,17 +28,15 @@ class FormattedWrite {
   void end();
 
  private:
-  // Writes the literals and skips up to the next data edit and returns it.
+  // Writes the literals and skipped columns before the next data edit and returns it.
   const Edit& next_data_edit();
-  void put_literals();
-  char* field(std::size_t width);
+  void put_text(std::string_view s);
 
   Runtime& io_;
   Unit& unit_;
   const Format& format_;
-  std::string& record_;
-  std::size_t edit_ = 0;
-  std::size_t skip_ = 0;
+  RecordBuffer& record_;
+  std::size_t edit_ = 0;  // the next data edit
 };
 
 }  // namespace record_io

@@ -1,6 +1,7 @@
 #include "record_io/list_read.hpp"
 
 #include "record_io/decimal.hpp"
+#include "record_io/digits.hpp"
 
 namespace record_io {
 
@@ -9,76 +10,121 @@ namespace {
 constexpr std::int64_t max_exponent = 99999999;
 constexpr std::uint64_t count_limit = std::uint64_t{1} << 40;
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
 bool is_sign(char c) {
   return c == '+' || c == '-';
 }
 
-// A value (or a lone sign or point before a comma or slash) at p.
-ListScan scan_value(const char* p, const char* end) {
-  const char* start = p;
-  bool negative = false;
-  if (p < end && is_sign(*p)) negative = *p++ == '-';
+// The exact value of a mantissa with more than 19 significant digits in [begin, end).
+DecimalDigits long_mantissa(const char* begin, const char* end) {
   DecimalDigits digits;
-  bool any_digit = false;
-  for (; p < end && is_digit(*p); ++p) {
-    digits.integer_digit(*p);
-    any_digit = true;
-  }
-  if (p < end && *p == '.') {
-    for (++p; p < end && is_digit(*p); ++p) {
+  bool fraction = false;
+  for (const char* p = begin; p < end; ++p) {
+    if (*p == '.') {
+      fraction = true;
+    } else if (fraction) {
       digits.fraction_digit(*p);
-      any_digit = true;
+    } else {
+      digits.integer_digit(*p);
     }
   }
-  if (!any_digit) {
+  return digits;
+}
+
+// The mantissa of a value: [sign] digits [. digits], as an integer and a power of ten
+// while it has at most 19 significant digits.
+struct Mantissa {
+  const char* begin;        // after the sign
+  const char* end;          // after the last digit (or the point)
+  const char* integer_end;  // after the digits before the point
+  std::uint64_t value;
+  std::int64_t scale;
+  std::size_t significant;
+  bool negative;
+  bool point;
+  bool any_digit;
+};
+
+Mantissa scan_mantissa(const char* p, const char* end) {
+  Mantissa m{};
+  if (p < end && is_sign(*p)) m.negative = *p++ == '-';
+  m.begin = p;
+  while (p < end && *p == '0') ++p;
+  m.significant = take_digits(p, end, m.value);
+  m.integer_end = p;
+  m.point = p < end && *p == '.';
+  if (m.point) {
+    ++p;
+    if (m.significant == 0) {
+      const char* zeros = p;
+      while (p < end && *p == '0') ++p;
+      m.scale -= p - zeros;
+    }
+    std::size_t fraction = take_digits(p, end, m.value);
+    m.significant += fraction;
+    m.scale -= static_cast<std::int64_t>(fraction);
+  }
+  m.end = p;
+  m.any_digit = p - m.begin > (m.point ? 1 : 0);
+  return m;
+}
+
+// The value whose mantissa is m: its exponent, if any, and the conversion. A mantissa
+// without digits is a lone sign or point: a null before a comma or slash.
+ListScan finish_value(const char* start, const Mantissa& m, const char* end) {
+  const char* p = m.end;
+  if (!m.any_digit) {
     bool lone = p != start && p < end && (*p == ',' || *p == '/');
     return {lone ? ListScan::null : ListScan::invalid_number, 0, 0, p};
   }
+  std::int64_t exponent = 0;
   if (p < end && (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D' || is_sign(*p))) {
     bool exponent_negative = false;
     if (!is_sign(*p)) ++p;
     if (p < end && is_sign(*p)) exponent_negative = *p++ == '-';
     if (p == end || !is_digit(*p)) return {ListScan::bad_exponent, 0, 0, p};
-    std::int64_t exponent = 0;
     for (; p < end && is_digit(*p); ++p) {
       exponent = exponent * 10 + (*p - '0');
       if (exponent > max_exponent) return {ListScan::bad_exponent, 0, 0, p};
     }
-    digits.scale(exponent_negative ? -exponent : exponent);
+    if (exponent_negative) exponent = -exponent;
   }
-  return {ListScan::number, digits.to_single(negative), 0, p};
+  float value = 0.0f;  // zero in any form is +0.0
+  if (m.significant > 19) {
+    DecimalDigits digits = long_mantissa(m.begin, m.end);
+    digits.scale(exponent);
+    value = digits.to_single(m.negative);
+  } else if (m.value != 0) {
+    double magnitude = scaled_to_double(m.value, m.scale + exponent);
+    value = round_to_single(m.negative ? -magnitude : magnitude);
+  }
+  return {ListScan::number, value, 0, p};
 }
 
 }  // namespace
 
 ListScan scan_list_item(const char* p, const char* end, bool line_end) {
-  // A repetition count is [sign] digits directly before "*".
-  const char* q = p;
-  if (q < end && is_sign(*q)) ++q;
-  const char* digits = q;
-  while (q < end && is_digit(*q)) ++q;
-  if (q == end || *q != '*') return scan_value(p, end);
+  Mantissa m = scan_mantissa(p, end);
+  const char* star = m.integer_end;
+  if (m.point || star == end || *star != '*') return finish_value(p, m, end);
 
-  const char* first = digits;
-  while (first < q && *first == '0') ++first;
-  if (*p == '-' || first == q || q - first > 40) {
-    return {ListScan::bad_repetition_count, 0, 0, q};
+  // A repetition count: [sign] digits directly before "*".
+  const char* first = m.begin;
+  while (first < star && *first == '0') ++first;
+  if (*p == '-' || first == star || star - first > 40) {
+    return {ListScan::bad_repetition_count, 0, 0, star};
   }
   std::uint64_t count = 0;
-  for (const char* d = first; d < q && count < count_limit; ++d) {
+  for (const char* d = first; d < star && count < count_limit; ++d) {
     count = count * 10 + static_cast<unsigned>(*d - '0');
   }
-  const char* after = q + 1;
+  const char* after = star + 1;
   if (after == end) {
     return {line_end ? ListScan::repeated_null : ListScan::invalid_number, 0, count, after};
   }
   if (*after == ' ' || *after == '\t' || *after == ',' || *after == '/') {
     return {ListScan::repeated_null, 0, count, after};
   }
-  ListScan s = scan_value(after, end);
+  ListScan s = finish_value(after, scan_mantissa(after, end), end);
   if (s.kind == ListScan::number) s.kind = ListScan::repeated_number;
   if (s.kind == ListScan::null) s.kind = ListScan::repeated_null;
   s.count = count;

@@ -75,15 +75,15 @@ ListWrite::ListWrite(Runtime& io, int unit)
 
 void ListWrite::make_room(std::size_t length) {
   if (!record_.empty() && record_.size() + length >= record_length) {
-    io_.put_record(unit_, record_);
+    io_.put_record(unit_, record_.view());
     record_.clear();
   }
 }
 
 ListWrite& ListWrite::text(std::string_view s) {
   make_room(s.size());
-  if (record_.empty()) record_ += ' ';
-  record_ += s;
+  if (record_.empty()) record_.append(1, ' ');
+  record_.append(s);
   return *this;
 }
 
@@ -93,8 +93,8 @@ ListWrite& ListWrite::integer(std::int32_t v) {
   char* end = std::to_chars(digits, digits + sizeof digits, magnitude).ptr;
   std::size_t count = static_cast<std::size_t>(end - digits);
   make_room(count);
-  record_ += v < 0 ? " -" : " ";
-  record_.append(digits, count);
+  record_.append(v < 0 ? " -" : " ");
+  record_.append(std::string_view(digits, count));
   return *this;
 }
 
@@ -102,12 +102,12 @@ ListWrite& ListWrite::real(float v) {
   char text[40];
   std::size_t length = real_item_text(v, text);
   make_room(length);
-  record_.append(text, length);
+  record_.append(std::string_view(text, length));
   return *this;
 }
 
 void ListWrite::end() {
-  io_.put_record(unit_, record_);
+  io_.put_record(unit_, record_.view());
 }
 
 }  // namespace record_io

@@ -31,7 +31,7 @@ class ListWrite {
 
   Runtime& io_;
   Unit& unit_;
-  std::string& record_;
+  RecordBuffer& record_;
 };
 
 // The text of a real item: " -" or "  ", then 0. for zero, or the 9-significant-digit

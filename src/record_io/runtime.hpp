@@ -10,6 +10,7 @@
 #include "record_io/byte_channel.hpp"
 #include "record_io/diagnostic.hpp"
 #include "record_io/errors.hpp"
+#include "record_io/record_buffer.hpp"
 #include "record_io/text_reader.hpp"
 #include "record_io/text_writer.hpp"
 
@@ -82,7 +83,7 @@ class Runtime {
   // Hands a finished record to the unit; ends the run when writing fails.
   void put_record(Unit& u, std::string_view record);
   // A buffer for the record a statement is building, reused from statement to statement.
-  std::string& record() { return record_; }
+  RecordBuffer& record() { return record_; }
 
   const StatementState& state() const { return state_; }
 
@@ -93,7 +94,7 @@ class Runtime {
   std::array<Unit, unit_count> units_;
   StatementState state_;
   ProcessEnds ends_;
-  std::string record_;
+  RecordBuffer record_;
   volatile std::sig_atomic_t shut_down_ = 0;
 };
 

@@ -1,0 +1,50 @@
+// Runs of decimal digits gathered eight at a time.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace record_io {
+
+inline bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The number written by eight digit values (0..9), one per byte, the first digit in the
+// lowest byte: the bytes are paired, then the pairs, then the quadruples.
+inline std::uint64_t eight_digit_value(std::uint64_t v) {
+  v = v * 10 + (v >> 8);
+  return (((v & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
+          (((v >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >>
+         32;
+}
+
+// Gathers the run of digits at p into mantissa (mantissa * 10^n + the run, wrapping after
+// 19 digits: callers look at the count), moves p past it and returns its length n.
+inline std::size_t take_digits(const char*& p, const char* end, std::uint64_t& mantissa) {
+  constexpr std::uint64_t ones = 0x0101010101010101ull;
+  static constexpr std::uint64_t powers[] = {1,      10,      100,      1000,     10000,
+                                             100000, 1000000, 10000000, 100000000};
+  const char* start = p;
+  while (end - p >= 8) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    // A byte is a digit when its high half is 3 both as it is and with 6 added. A carry
+    // out of a byte only disturbs later bytes, so the first non-digit is found exactly.
+    std::uint64_t other = ((v & (0xF0 * ones)) ^ (0x30 * ones)) |
+                          (((v + 0x06 * ones) & (0xF0 * ones)) ^ (0x30 * ones));
+    std::size_t n = other == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(other)) / 8;
+    if (n == 0) break;
+    // Keep the first n digit values, moved up so that zeros stand before them.
+    std::uint64_t values = (v - 0x30 * ones) << (8 * (8 - n));
+    mantissa = mantissa * powers[n] + eight_digit_value(values);
+    p += n;
+    if (n < 8) return static_cast<std::size_t>(p - start);
+  }
+  for (; p < end && is_digit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  return static_cast<std::size_t>(p - start);
+}
+
+}  // namespace record_io

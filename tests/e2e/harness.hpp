@@ -1,0 +1,84 @@
+// Runs the built peer-merge program as a child process in a scratch directory, with its
+// standard streams connected to pipes, and reports what it wrote and how it ended.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace e2e {
+
+// Everything observable about one finished run.
+struct Outcome {
+  std::string out;         // bytes written to standard output
+  std::string err;         // bytes written to standard error
+  int exit_status = -1;    // status passed to exit, or -1 when the process did not exit
+  int signal = 0;          // signal that killed the process, or 0
+  bool timed_out = false;  // the run outlived its deadline and was killed by the harness
+};
+
+// How the child is started.
+struct Launch {
+  // Start with SIGINT ignored, as a shell does for a background job.
+  bool ignore_sigint = false;
+  // When the tests run as root, run the program as an unprivileged user so that file modes
+  // are enforced (the scratch directory is opened up for it).
+  bool unprivileged = false;
+  // A run still going after this long is killed and reported as timed out.
+  std::chrono::milliseconds timeout{60'000};
+};
+
+// A started program. Standard input stays open until close_input() or finish().
+class Process {
+ public:
+  Process(const std::filesystem::path& workdir, const Launch& launch);
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  // Writes bytes to the program's standard input.
+  void feed(std::string_view bytes);
+  void close_input();
+  void send(int signal_number) const;
+  // Waits until the program has installed its termination handler and sleeps in a system
+  // call (that is, waits for input). Returns false if that did not happen within `limit`.
+  bool wait_until_blocked(std::chrono::milliseconds limit) const;
+  // Closes standard input, collects all output and reaps the process.
+  Outcome finish();
+
+ private:
+  pid_t pid_ = -1;
+  int in_ = -1;
+  int out_ = -1;
+  int err_ = -1;
+  std::chrono::steady_clock::time_point deadline_;
+};
+
+// A fresh temporary working directory, removed with everything in it at the end.
+class Sandbox {
+ public:
+  Sandbox();
+  ~Sandbox();
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+
+  const std::filesystem::path& dir() const { return dir_; }
+  std::filesystem::path path(std::string_view name) const { return dir_ / name; }
+  void write(std::string_view name, std::string_view bytes) const;
+  std::string read(std::string_view name) const;
+  bool exists(std::string_view name) const;
+
+  // Runs the program here with `input` as its whole standard input.
+  Outcome run(std::string_view input, const Launch& launch = {}) const;
+
+ private:
+  std::filesystem::path dir_;
+};
+
+// Reads a whole file as bytes; fails the calling test if it cannot be read.
+std::string read_file(const std::filesystem::path& path);
+
+}  // namespace e2e

@@ -1,0 +1,77 @@
+// Interrupt and termination signals while the program waits for a file name.
+#include <signal.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "expect.hpp"
+#include "harness.hpp"
+
+namespace e2e {
+namespace {
+
+using std::chrono::milliseconds;
+
+const std::string kFirstPrompt =
+    " Program for Reading PEER-Type Strong Motion Data\n\n Enter 1st File Name of 3 Components\n";
+
+TEST(Signals, InterruptOrTerminationAtPromptEndsWithStatusOne) {
+  struct Row {
+    int signal_number;
+    const char* message;
+  };
+  const Row rows[] = {{SIGINT, "Interrupt\n"}, {SIGTERM, "Killed\n"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.message);
+    Sandbox box;
+    Process process(box.dir(), Launch{});
+    ASSERT_TRUE(process.wait_until_blocked(milliseconds(5000)));
+    process.send(row.signal_number);
+    const Outcome run = process.finish();
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(run.err, row.message);
+    if (row.signal_number == SIGINT) {
+      EXPECT_EQ(run.out, kFirstPrompt);
+    }
+  }
+}
+
+TEST(Signals, FloatingPointExceptionOrAbortAtPromptAborts) {
+  struct Row {
+    int signal_number;
+    const char* message;
+  };
+  const Row rows[] = {{SIGFPE, "Floating Exception\n"}, {SIGABRT, "IOT Trap\n"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.message);
+    Sandbox box;
+    Process process(box.dir(), Launch{});
+    ASSERT_TRUE(process.wait_until_blocked(milliseconds(5000)));
+    process.send(row.signal_number);
+    const Outcome run = process.finish();
+    EXPECT_TRUE(aborted(run));
+    EXPECT_EQ(run.err, row.message);
+  }
+}
+
+TEST(Signals, InterruptIgnoredAtStartStaysIgnored) {
+  Sandbox box;
+  Launch launch;
+  launch.ignore_sigint = true;
+  Process process(box.dir(), launch);
+  ASSERT_TRUE(process.wait_until_blocked(milliseconds(5000)));
+  process.send(SIGINT);
+  std::this_thread::sleep_for(milliseconds(100));
+  // Still waiting for the first name: ending its input now is the only thing that stops it.
+  const Outcome run = process.finish();
+  EXPECT_TRUE(aborted(run));
+  EXPECT_EQ(run.out, kFirstPrompt);
+  EXPECT_EQ(run.err, fatal("fmt: end of file", "unit 5 (unnamed)", kNameFormat, Lately::reading));
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,108 @@
+// The program's stages run in-process: samples, one component file, the combined file.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "combined_writer.hpp"
+#include "component_reader.hpp"
+#include "harness.hpp"
+#include "record_io/list_read.hpp"
+#include "sample_reader.hpp"
+
+namespace {
+
+using record_io::testing::Console;
+
+std::vector<float> next_five(Console& console) {
+  std::vector<float> v(5, -1.0f);
+  record_io::ListRead(console.io(), 5).reals(v.data(), v.size()).end();
+  return v;
+}
+
+TEST(ReadSamples, ReadsAllPointsFiveAStatement) {
+  Console console("1 2 3 4 5\n6 7 8 99\n9 9 9 9 9\n");
+  std::vector<float> x;
+  read_samples(console.io(), 5, 7, x);
+  EXPECT_EQ(x, (std::vector<float>{1, 2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(next_five(console), (std::vector<float>{9, 9, 9, 9, 9}));
+}
+
+TEST(ReadSamples, KeepsLongerArraysAndNullElements) {
+  Console console("1,,3 4 5 9\n6\n");
+  std::vector<float> x(10, 0.5f);
+  read_samples(console.io(), 5, 6, x);
+  EXPECT_EQ(x, (std::vector<float>{1, 0.5f, 3, 4, 5, 6, 0.5f, 0.5f, 0.5f, 0.5f}));
+}
+
+TEST(ReadSamples, ReadsNothingForNoPoints) {
+  for (std::int32_t nt : {0, -5}) {
+    Console console("1 2 3 4 5\n");
+    std::vector<float> x(3, 0.5f);
+    read_samples(console.io(), 5, nt, x);
+    EXPECT_EQ(x, std::vector<float>(3, 0.5f));
+    EXPECT_EQ(next_five(console), (std::vector<float>{1, 2, 3, 4, 5}));
+  }
+}
+
+TEST(ReadSamples, FailsWhenTheDataRunOut) {
+  Console console("1 2 3 4 5\n6\n");
+  std::vector<float> x;
+  EXPECT_EQ(console.fatal([&] { read_samples(console.io(), 5, 7, x); }),
+            record_io::testing::stdin_report("list in: end of file", "list io"));
+}
+
+TEST(ExtendSamples, GrowsButNeverShrinks) {
+  std::vector<float> x(min_samples, 1.0f);
+  extend_samples(x, 40000);
+  EXPECT_EQ(x.size(), 40000u);
+  EXPECT_EQ(x[39999], 0.0f);
+  extend_samples(x, 5);
+  extend_samples(x, -1);
+  EXPECT_EQ(x.size(), 40000u);
+  EXPECT_EQ(x[0], 1.0f);
+}
+
+TEST(ReadComponent, EchoesTitlesAndHeader) {
+  record_io::testing::ScratchDir scratch;
+  std::string name = scratch.path("north.at2");
+  record_io::testing::write_file(name,
+                                 "PEER STRONG MOTION DATABASE RECORD\r\n"
+                                 "AB\r\n"
+                                 "ACCELERATION TIME HISTORY IN UNITS OF G\r\n"
+                                 "NPTS=    7, DT=  .0100 SEC\r\n"
+                                 " .1 .2 .3 .4 .5\r\n"
+                                 " .6 .7\r\n");
+  Console console;
+  ComponentHeader header;
+  std::vector<float> x;
+  read_component(console.io(), name + "   ", header, x);
+  EXPECT_EQ(header.nt, 7);
+  EXPECT_EQ(header.dt, 0.01f);
+  EXPECT_EQ(x, (std::vector<float>{.1f, .2f, .3f, .4f, .5f, .6f, .7f}));
+  auto padded = [](std::string s) { return " " + s + std::string(78 - s.size(), ' ') + "\n"; };
+  EXPECT_EQ(console.output(), padded("ER STRONG MOTION DATABASE RECORD") + padded("") +
+                                  padded("CELERATION TIME HISTORY IN UNITS OF G") +
+                                  " Number of Points & Dt (s) = 7  0.00999999978\n");
+}
+
+TEST(WriteCombined, WritesOneRecordPerPointAndCutsTheFile) {
+  record_io::testing::ScratchDir scratch;
+  std::string name = scratch.path("out.csv");
+  record_io::testing::write_file(name, std::string(500, 'x'));
+  Console console;
+  std::vector<float> x{0.00245613f, 12.3456f, 0.0005f}, y{-0.5f, -123.4567f, -0.0005f},
+      z{0.0f, 0.0004f, 0.0015f};
+  write_combined(console.io(), name, 3, 0.01f, x, y, z);
+  EXPECT_EQ(record_io::testing::read_file(name),
+            "  0.000,     0.002,    -0.500,     0.000\n"
+            "  0.010,    12.346,  -123.457,     0.000\n"
+            "  0.020,     0.001,    -0.001,     0.002\n");
+  EXPECT_EQ(combined_format().text().size(), 19u);
+
+  write_combined(console.io(), name, 0, 0.01f, x, y, z);  // no record: left as it was
+  EXPECT_EQ(record_io::testing::read_file(name).size(), 123u);
+}
+
+}  // namespace

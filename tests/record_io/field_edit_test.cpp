@@ -1,0 +1,237 @@
+// Output fields: the fixed-point field Fw.d, the real console item, and whole records
+// written under a format.
+#include <bit>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "harness.hpp"
+#include "record_io/fixed_edit.hpp"
+#include "record_io/format.hpp"
+#include "record_io/formatted_write.hpp"
+#include "record_io/list_write.hpp"
+
+namespace record_io {
+namespace {
+
+std::string fixed(float v, int w, int d) {
+  std::string field(static_cast<std::size_t>(w), '?');
+  char* end = edit_fixed(field.data(), v, w, d);
+  EXPECT_EQ(end, field.data() + w);
+  return field;
+}
+
+// The C runtime's fixed-point conversion of the same value, with the field's sign and
+// width rules.
+std::string reference_fixed(float v, int w, int d) {
+  char text[512];
+  std::snprintf(text, sizeof text, "%#.*f", d, static_cast<double>(v));
+  std::string s = text;
+  if (s[0] == '-' && s.find_first_not_of("0.", 1) == std::string::npos) s.erase(0, 1);
+  auto width = static_cast<std::size_t>(w);
+  if (s.size() > width) return std::string(width, '*');
+  return std::string(width - s.size(), ' ') + s;
+}
+
+struct FixedCase {
+  float v;
+  int w, d;
+  const char* field;
+};
+
+TEST(FixedField, WritesCombinedFileFields) {
+  const FixedCase cases[] = {
+      // The values of the combined file's sample records.
+      {0.0f, 7, 3, "  0.000"},
+      {0.00245613f, 10, 3, "     0.002"},
+      {-0.5f, 10, 3, "    -0.500"},
+      {29.99f, 7, 3, " 29.990"},
+      {12.3456f, 10, 3, "    12.346"},
+      {-123.4567f, 10, 3, "  -123.457"},
+      {0.0004f, 10, 3, "     0.000"},
+      {999.9996f, 7, 3, "*******"},
+      {1234567.0f, 10, 3, "**********"},
+      {-0.0004f, 10, 3, "     0.000"},
+      {1.0e7f, 10, 3, "**********"},
+      {1000.0f, 7, 3, "*******"},
+      {0.0005f, 10, 3, "     0.001"},
+      {-0.0005f, 10, 3, "    -0.001"},
+      {0.0015f, 10, 3, "     0.002"},
+      // Sign, width and rounding limits.
+      {-0.0f, 7, 3, "  0.000"},
+      {0.5f, 7, 3, "  0.500"},
+      {-99.999f, 7, 3, "-99.999"},
+      {999.999f, 7, 3, "999.999"},
+      {-100.0f, 7, 3, "*******"},
+      {999999.9f, 10, 3, "999999.875"},
+      {-99999.99f, 10, 3, "-99999.992"},
+      {329.99f, 7, 3, "329.990"},
+      // Exact halfway values round to even.
+      {0.0625f, 7, 3, "  0.062"},
+      {0.1875f, 7, 3, "  0.188"},
+      {-0.0625f, 7, 3, " -0.062"},
+      {0.03125f, 7, 4, " 0.0312"},
+      {2.5f, 4, 0, "  2."},
+      {3.5f, 4, 0, "  4."},
+      {-0.5f, 4, 0, "  0."},
+      // Beyond the integer range of the quick path.
+      {3.0e9f, 20, 3, "      3000000000.000"},
+      {-1.0e10f, 16, 2, " -10000000000.00"},
+      {3.0e9f, 12, 0, " 3000000000."},
+      {HUGE_VALF, 10, 3, "       inf"},
+      {-HUGE_VALF, 10, 3, "      -inf"},
+  };
+  for (const FixedCase& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.v << " F" << c.w << "." << c.d);
+    EXPECT_EQ(fixed(c.v, c.w, c.d), c.field);
+  }
+}
+
+TEST(FixedField, AgreesWithTheRuntimeConversion) {
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<std::uint32_t> bits;
+  std::uniform_real_distribution<float> samples(-2000.0f, 2000.0f), small(-0.01f, 0.01f);
+  const int decimals[] = {0, 1, 2, 3, 5, 9, 12};
+  for (int n = 0; n < 20000; ++n) {
+    float v = std::bit_cast<float>(bits(rng));
+    if (!std::isfinite(v)) continue;
+    int d = decimals[n % 7];
+    ASSERT_EQ(fixed(v, 60, d), reference_fixed(v, 60, d)) << std::hexfloat << v << " d=" << d;
+    for (float u : {samples(rng), small(rng)}) {
+      ASSERT_EQ(fixed(u, 7, 3), reference_fixed(u, 7, 3)) << std::hexfloat << u;
+      ASSERT_EQ(fixed(u, 10, 3), reference_fixed(u, 10, 3)) << std::hexfloat << u;
+      int w = 1 + n % 9;  // narrow fields, down to asterisks only
+      ASSERT_EQ(fixed(u, w, n % 4), reference_fixed(u, w, n % 4))
+          << std::hexfloat << u << " F" << w << "." << n % 4;
+    }
+  }
+}
+
+TEST(FixedField, AppendsToARecord) {
+  std::string record = "t=";
+  append_fixed(record, 1.25f, 6, 2);
+  EXPECT_EQ(record, "t=  1.25");
+}
+
+std::string real_item(float v) {
+  char out[40];
+  std::size_t n = real_item_text(v, out);
+  return std::string(out, n);
+}
+
+// "%.9G" of the magnitude, with a point added before the exponent or at the end.
+std::string reference_real_item(float v) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.9G", std::fabs(static_cast<double>(v)));
+  std::string s = text;
+  if (s.find('.') == std::string::npos) {
+    std::size_t e = s.find('E');
+    s.insert(e == std::string::npos ? s.size() : e, ".");
+  }
+  return (std::signbit(v) ? " -" : "  ") + s;
+}
+
+TEST(RealItem, WritesNineSignificantDigitsWithAPoint) {
+  struct Case {
+    float v;
+    const char* text;
+  };
+  const Case cases[] = {
+      {0.01f, "  0.00999999978"},
+      {-0.01f, " -0.00999999978"},
+      {1.0f, "  1."},
+      {100.0f, "  100."},
+      {0.0f, "  0."},
+      {-0.0f, "  0."},
+      {1e-6f, "  9.99999997E-07"},
+      {1e10f, "  1.E+10"},
+      {1e9f, "  1.E+09"},
+      {123456789.0f, "  123456792."},
+      {99999999.0f, "  100000000."},
+      {0.0001f, "  9.99999975E-05"},
+      {0.001f, "  0.00100000005"},
+      {0.5f, "  0.5"},
+      {-3.25f, " -3.25"},
+      {0x1p-149f, "  1.40129846E-45"},
+      {FLT_MAX, "  3.40282347E+38"},
+      {HUGE_VALF, "  INF"},
+      {-HUGE_VALF, " -INF"},
+      {NAN, "  NAN"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(real_item(c.v), c.text) << std::hexfloat << c.v;
+}
+
+TEST(RealItem, AgreesWithTheRuntimeConversion) {
+  std::mt19937 rng(11);
+  std::uniform_int_distribution<std::uint32_t> bits;
+  for (int n = 0; n < 100000; ++n) {
+    float v = std::bit_cast<float>(bits(rng));
+    if (!std::isfinite(v) || v == 0) continue;
+    ASSERT_EQ(real_item(v), reference_real_item(v)) << std::hexfloat << v;
+  }
+}
+
+// Records written on unit 6 under a format.
+class FormattedRecords : public ::testing::Test {
+ protected:
+  testing::Console console;
+};
+
+TEST_F(FormattedRecords, WritesCombinedFileRecords) {
+  const Format combined("(F7.3,3(\x02,\x02,F10.3))");
+  const float rows[][4] = {{0.0f, 0.00245613f, -0.5f, 0.0f},
+                           {29.99f, 12.3456f, -123.4567f, 0.0004f},
+                           {999.9996f, 1234567.0f, -0.0004f, 1.0e7f},
+                           {1000.0f, 0.0005f, -0.0005f, 0.0015f}};
+  for (const auto& r : rows) {
+    FormattedWrite(console.io(), 6, combined).real(r[0]).real(r[1]).real(r[2]).real(r[3]).end();
+  }
+  EXPECT_EQ(console.output(),
+            "  0.000,     0.002,    -0.500,     0.000\n"
+            " 29.990,    12.346,  -123.457,     0.000\n"
+            "*******,**********,     0.000,**********\n"
+            "*******,     0.001,    -0.001,     0.002\n");
+}
+
+TEST_F(FormattedRecords, StartsTheFormatAgainOnANewRecord) {
+  const Format group("(I2,(I3,'|'))");
+  FormattedWrite(console.io(), 6, group).integer(1).integer(2).integer(3).integer(4).end();
+  EXPECT_EQ(console.output(), " 1  2|\n  3|\n  4|\n");
+}
+
+TEST_F(FormattedRecords, StartsAgainFromTheLastGroupWithItsLiterals) {
+  const Format whole("(I3)");
+  FormattedWrite(console.io(), 6, whole).integer(5).integer(-6).end();
+  const Format group("(I2,'a',('b',I3))");
+  FormattedWrite(console.io(), 6, group).integer(1).integer(2).integer(3).end();
+  EXPECT_EQ(console.output(), "  5\n -6\n 1ab  2\nb  3\n");
+}
+
+TEST_F(FormattedRecords, EndsAfterTheLiteralsBeforeTheNextField) {
+  const Format f("(I2,'|',I3,2X,'|',I3,5X)");
+  FormattedWrite(console.io(), 6, f).integer(1).end();
+  FormattedWrite(console.io(), 6, f).integer(1).integer(2).end();
+  FormattedWrite(console.io(), 6, f).integer(1).integer(2).integer(3).end();
+  EXPECT_EQ(console.output(), " 1|\n 1|  2  |\n 1|  2  |  3\n");
+}
+
+TEST_F(FormattedRecords, FitsTextAndIntegersToTheirFields) {
+  const Format f("(A5,1X,A3,I3,I3,I3,A)");
+  FormattedWrite(console.io(), 6, f)
+      .text("ab")
+      .text("abcdef")
+      .integer(1234)
+      .integer(-12)
+      .integer(-123)
+      .text("as is")
+      .end();
+  EXPECT_EQ(console.output(), "   ab abc***-12***as is\n");
+}
+
+}  // namespace
+}  // namespace record_io

@@ -1,0 +1,73 @@
+#include "harness.hpp"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <utility>
+
+namespace record_io::testing {
+
+namespace {
+
+[[noreturn]] void throw_stopped() {
+  throw Stopped{};
+}
+[[noreturn]] void throw_aborted() {
+  throw Aborted{};
+}
+
+std::unique_ptr<ByteChannel> owned(StringChannel* channel) {
+  return std::unique_ptr<ByteChannel>(channel);
+}
+
+}  // namespace
+
+Console::Console(std::string input, bool interactive_output)
+    : input_(new StringChannel(std::move(input))),
+      output_(new StringChannel(std::string{}, interactive_output)),
+      error_(new StringChannel()),
+      io_(owned(input_), owned(output_), owned(error_), {throw_stopped, throw_aborted}) {}
+
+std::string stdin_report(std::string_view error_line, std::string_view format) {
+  std::string report(error_line);
+  report += "\napparent state: unit 5 (unnamed)\n";
+  if (!format.empty()) {
+    report += "last format: ";
+    report += format;
+    report += '\n';
+  }
+  report += "lately reading sequential formatted external IO\n";
+  return report;
+}
+
+ScratchDir::ScratchDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "record_io.XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no scratch directory");
+  dir_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_, ignored);
+}
+
+std::string ScratchDir::path(std::string_view name) const {
+  return dir_ + "/" + std::string(name);
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void write_file(const std::string& path, std::string_view bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace record_io::testing

@@ -1,0 +1,326 @@
+// The fatal diagnostic, and the runtime's units: opening and closing files, the end of
+// the run, and what happens to pending output.
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "harness.hpp"
+#include "record_io/diagnostic.hpp"
+#include "record_io/format.hpp"
+#include "record_io/formatted_read.hpp"
+#include "record_io/formatted_write.hpp"
+#include "record_io/list_read.hpp"
+#include "record_io/list_write.hpp"
+
+namespace record_io {
+namespace {
+
+using testing::Console;
+using testing::read_file;
+using testing::ScratchDir;
+using testing::write_file;
+
+StatementState state(int unit, std::string_view name, std::string_view format, bool reading) {
+  StatementState s;
+  s.unit = unit;
+  s.unit_named = !name.empty();
+  s.unit_name = name;
+  s.format_recorded = !format.empty();
+  s.format = format;
+  s.reading = reading;
+  return s;
+}
+
+TEST(DiagnosticText, WritesFourLines) {
+  struct Case {
+    Failure failure;
+    StatementState state;
+    const char* text;
+  };
+  const Case cases[] = {
+      {{ENOENT, "open"},
+       state(11, "comp1.txt", "list io", false),
+       "open: No such file or directory\napparent state: unit 11 named comp1.txt\n"
+       "last format: list io\nlately writing sequential formatted external IO\n"},
+      {{end_of_file, "fmt"},
+       state(5, "", "(a80)", true),
+       "fmt: end of file\napparent state: unit 5 (unnamed)\nlast format: (a80)\n"
+       "lately reading sequential formatted external IO\n"},
+      {{null_file_name, "open"},
+       state(11, "", "", true),
+       "open: null file name\napparent state: unit 11 (unnamed)\n"
+       "lately reading sequential formatted external IO\n"},
+      {{truncation_failed, "endfile"},
+       state(11, "out.csv", "", false),
+       "endfile: truncation failed in endfile\napparent state: unit 11 named out.csv\n"
+       "lately writing sequential formatted external IO\n"},
+      {{incomprehensible_list_input, "list in"},
+       state(11, "a b", "list io", true),
+       "list in: incomprehensible list input\napparent state: unit 11 named a b\n"
+       "last format: list io\nlately reading sequential formatted external IO\n"},
+      {{read_unexpected_character, "fmt"},
+       state(11, "h.at2", "(5X,I6,5X,F7.0)", true),
+       "fmt: read unexpected character\napparent state: unit 11 named h.at2\n"
+       "last format: (5X,I6,5X,F7.0)\nlately reading sequential formatted external IO\n"},
+      {{cant_write_file, "write start"},
+       state(11, "ro.csv", "(F7.3,3(\x02,\x02,F10.3))", false),
+       "write start: can't write file\napparent state: unit 11 named ro.csv\n"
+       "last format: (F7.3,3(\x02,\x02,F10.3))\n"
+       "lately writing sequential formatted external IO\n"},
+      {{EISDIR, "open"},
+       state(11, "dir", "", false),
+       "open: Is a directory\napparent state: unit 11 named dir\n"
+       "lately writing sequential formatted external IO\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(diagnostic_text(c.failure, c.state), c.text);
+}
+
+std::string open_report(const std::string& error, const std::string& unit_line,
+                        const char* format_line, const char* direction) {
+  std::string report = error + "\napparent state: unit 11 " + unit_line + "\n";
+  if (format_line != nullptr) report += std::string("last format: ") + format_line + "\n";
+  return report + "lately " + direction + " sequential formatted external IO\n";
+}
+
+const Format line_format("(a80)");
+
+TEST(Open, ReportsFailuresWithTheUnitsName) {
+  ScratchDir scratch;
+  std::string missing = scratch.path("comp1.txt");
+  struct Case {
+    std::string name;
+    OpenStatus status;
+    std::string report;
+  };
+  const Case cases[] = {
+      {"   ", OpenStatus::old,
+       open_report("open: null file name", "(unnamed)", "list io", "writing")},
+      {"", OpenStatus::unknown,
+       open_report("open: null file name", "(unnamed)", "list io", "writing")},
+      {missing + "   ", OpenStatus::old,
+       open_report("open: No such file or directory", "named " + missing, "list io", "writing")},
+      {"  " + missing, OpenStatus::old,
+       open_report("open: No such file or directory", "named   " + missing, "list io", "writing")},
+      {scratch.path("no/such/dir.csv"), OpenStatus::unknown,
+       open_report("open: No such file or directory", "named " + scratch.path("no/such/dir.csv"),
+                   "list io", "writing")},
+      {scratch.dir(), OpenStatus::old,
+       open_report("open: Is a directory", "named " + scratch.dir(), "list io", "writing")},
+      {scratch.dir(), OpenStatus::unknown,
+       open_report("open: Is a directory", "named " + scratch.dir(), "list io", "writing")},
+      // The system would cut the name at its NUL byte; the unit line shows it as far as that.
+      {std::string("a\0b", 3), OpenStatus::unknown,
+       open_report("open: Invalid argument", "named a", "list io", "writing")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Console console;
+    ListWrite(console.io(), 6).text("First Component:").end();
+    EXPECT_EQ(console.fatal([&] { console.io().open(11, c.name, c.status); }), c.report);
+  }
+}
+
+TEST(Open, NamesBlanksAtTheStart) {
+  ScratchDir scratch;
+  struct Chdir {
+    std::filesystem::path before = std::filesystem::current_path();
+    ~Chdir() { std::filesystem::current_path(before); }
+  } in_scratch;
+  std::filesystem::current_path(scratch.dir());
+  Console console;
+  console.io().open(11, "  lead.csv  ", OpenStatus::unknown);
+  FormattedWrite(console.io(), 11, Format("(I3)")).integer(7).end();
+  console.io().close(11);
+  EXPECT_EQ(read_file(scratch.path("  lead.csv")), "  7\n");
+}
+
+TEST(LastFormat, IsShownOnlyWhileRecorded) {
+  ScratchDir scratch;
+  std::string missing = scratch.path("missing");
+  std::string name_line = "named " + missing;
+  std::string line;
+  float v[5];
+  struct Case {
+    std::function<void(Console&)> before;
+    const char* format_line;
+    const char* direction;
+  };
+  const Case cases[] = {
+      {[](Console& c) { ListWrite(c.io(), 6).end(); }, "list io", "writing"},
+      {[&](Console& c) { FormattedRead(c.io(), 5, line_format).text(line).end(); }, nullptr,
+       "reading"},
+      {[&](Console& c) {
+         FormattedRead(c.io(), 5, line_format).text(line).end();
+         ListWrite(c.io(), 6).end();
+       },
+       "list io", "writing"},
+      {[&](Console& c) {
+         ListRead(c.io(), 5).reals(v, 5).end();
+         ListWrite(c.io(), 6).end();
+       },
+       "list io", "writing"},
+      {[&](Console& c) {
+         ListWrite(c.io(), 6).end();
+         ListRead(c.io(), 5).reals(v, 5).end();
+       },
+       "list io", "reading"},
+      {[](Console& c) { FormattedWrite(c.io(), 6, Format("(I3)")).integer(1).end(); }, nullptr,
+       "writing"},
+  };
+  for (const Case& c : cases) {
+    Console console("1 2 3 4 5\n");
+    c.before(console);
+    EXPECT_EQ(
+        console.fatal([&] { console.io().open(11, missing, OpenStatus::old); }),
+        open_report("open: No such file or directory", name_line, c.format_line, c.direction));
+  }
+}
+
+// Output and diagnostic into one log, to see their order.
+class LogChannel final : public ByteChannel {
+ public:
+  explicit LogChannel(std::string& log) : log_(log) {}
+  long read(char*, std::size_t) override { return 0; }
+  bool write(const char* data, std::size_t size) override {
+    log_.append(data, size);
+    return true;
+  }
+
+ private:
+  std::string& log_;
+};
+
+[[noreturn]] void throw_stopped() {
+  throw testing::Stopped{};
+}
+[[noreturn]] void throw_aborted() {
+  throw testing::Aborted{};
+}
+
+TEST(RunEnd, PendingOutputFollowsTheDiagnostic) {
+  std::string log;
+  Runtime io(std::make_unique<StringChannel>("1 2\n"), std::make_unique<LogChannel>(log),
+             std::make_unique<LogChannel>(log), {throw_stopped, throw_aborted});
+  ListWrite(io, 6).text("First Component:").end();
+  EXPECT_EQ(log, "");  // a redirected output keeps its records until the run ends
+  float v[5];
+  EXPECT_THROW(ListRead(io, 5).reals(v, 5).end(), testing::Aborted);
+  EXPECT_EQ(log, testing::stdin_report("list in: end of file", "list io") + " First Component:\n");
+}
+
+TEST(RunEnd, StopWritesPendingOutput) {
+  Console console("", false);
+  ListWrite(console.io(), 6).text("done").end();
+  EXPECT_EQ(console.output(), "");
+  EXPECT_THROW(console.io().stop(), testing::Stopped);
+  EXPECT_EQ(console.output(), " done\n");
+  EXPECT_EQ(console.diagnostic(), "");
+}
+
+TEST(RunEnd, FailedConsoleWritesGoUnreported) {
+  Console console;
+  console.output_channel().fail_writes(EIO);
+  ListWrite(console.io(), 6).text("lost").end();
+  EXPECT_EQ(console.output_channel().writes(), 1);
+  console.output_channel().fail_writes(0);
+  ListWrite(console.io(), 6).text("kept").end();
+  EXPECT_EQ(console.output(), " kept\n");
+
+  Console buffered("", false);
+  ListWrite(buffered.io(), 6).text("lost").end();
+  buffered.output_channel().fail_writes(ENOSPC);
+  EXPECT_THROW(buffered.io().stop(), testing::Stopped);
+  EXPECT_EQ(buffered.diagnostic(), "");
+}
+
+TEST(FileUnit, AFailedWriteIsReportedWithoutAFormatLine) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  Console console;
+  const Format combined("(F7.3,3(\x02,\x02,F10.3))");
+  console.io().open(11, "/dev/full", OpenStatus::unknown);
+  FormattedWrite(console.io(), 11, combined).real(0).real(1).real(2).real(3).end();
+  EXPECT_EQ(console.fatal([&] { console.io().close(11); }),
+            "write: No space left on device\napparent state: unit 11 named /dev/full\n"
+            "lately writing sequential formatted external IO\n");
+}
+
+TEST(FileUnit, WrittenFileIsCutAfterItsLastRecord) {
+  ScratchDir scratch;
+  std::string out = scratch.path("out.csv");
+  write_file(out, std::string(200, 'x') + "\n");
+  Console console;
+  const Format f("(I3)");
+  console.io().open(11, out, OpenStatus::unknown);
+  FormattedWrite(console.io(), 11, f).integer(1).integer(2).end();
+  console.io().close(11);
+  EXPECT_EQ(read_file(out), "  1\n  2\n");
+
+  console.io().open(11, out, OpenStatus::unknown);  // nothing written: left as it was
+  console.io().close(11);
+  EXPECT_EQ(read_file(out), "  1\n  2\n");
+
+  std::string created = scratch.path("new.csv");
+  console.io().open(11, created, OpenStatus::unknown);
+  console.io().close(11);
+  EXPECT_TRUE(std::filesystem::exists(created));
+  EXPECT_EQ(read_file(created), "");
+}
+
+TEST(FileUnit, TheRunsEndClosesAndCutsWrittenFiles) {
+  ScratchDir scratch;
+  std::string out = scratch.path("out.csv");
+  const Format f("(I3)");
+  for (bool failed : {true, false}) {
+    SCOPED_TRACE(failed ? "fatal end" : "stop");
+    write_file(out, std::string(300, 'x'));
+    Console console;
+    console.io().open(11, out, OpenStatus::unknown);
+    FormattedWrite(console.io(), 11, f).integer(1).end();
+    if (failed) {
+      float v[5];
+      console.fatal([&] { ListRead(console.io(), 5).reals(v, 5).end(); });
+    } else {
+      EXPECT_THROW(console.io().stop(), testing::Stopped);
+    }
+    EXPECT_EQ(read_file(out), "  1\n");
+  }
+}
+
+TEST(FileUnit, OpeningAgainClearsTheEndOfFileMark) {
+  ScratchDir scratch;
+  std::string in = scratch.path("short.at2");
+  write_file(in, "1 2 3 4 5");
+  Console console;
+  float v[5] = {};
+  for (int pass = 0; pass < 2; ++pass) {
+    console.io().open(11, in, OpenStatus::old);
+    ListRead(console.io(), 11).reals(v, 5).end();
+    console.io().close(11);
+  }
+  EXPECT_EQ(v[4], 5.0f);
+}
+
+TEST(FileUnit, ReadsAComponentFileAndNamesItInFailures) {
+  ScratchDir scratch;
+  std::string in = scratch.path("comp1.at2");
+  write_file(in, "title\r\n     |\r\n1 2 3 4 5\r\n6 7");
+  Console console;
+  console.io().open(11, in, OpenStatus::old);
+  std::string line;
+  FormattedRead(console.io(), 11, line_format).text(line).end();
+  FormattedRead(console.io(), 11, line_format).text(line).end();
+  EXPECT_EQ(line, "     |" + std::string(74, ' '));
+  float v[5] = {};
+  ListRead(console.io(), 11).reals(v, 5).end();
+  EXPECT_EQ(v[4], 5.0f);
+  EXPECT_EQ(console.fatal([&] { ListRead(console.io(), 11).reals(v, 5).end(); }),
+            "list in: end of file\napparent state: unit 11 named " + in +
+                "\nlast format: list io\nlately reading sequential formatted external IO\n");
+}
+
+}  // namespace
+}  // namespace record_io
