@@ -47,4 +47,23 @@ inline std::size_t take_digits(const char*& p, const char* end, std::uint64_t& m
   return static_cast<std::size_t>(p - start);
 }
 
+// The first character at or after p that is neither a blank nor a tab, or end.
+inline const char* skip_blanks(const char* p, const char* end) {
+  constexpr std::uint64_t ones = 0x0101010101010101ull;
+  constexpr std::uint64_t low7 = 0x7F * ones;
+  while (end - p >= 8) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    // The high bit of each byte: set where the byte differs from a blank, and from a tab
+    // (exact per byte: adding 0x7F to seven bits never carries into the next byte).
+    std::uint64_t x = v ^ (0x20 * ones);
+    std::uint64_t y = v ^ (0x09 * ones);
+    std::uint64_t other = (((x & low7) + low7) | x) & (((y & low7) + low7) | y) & (0x80 * ones);
+    if (other != 0) return p + std::countr_zero(other) / 8;
+    p += 8;
+  }
+  while (p < end && (*p == ' ' || *p == '\t')) ++p;
+  return p;
+}
+
 }  // namespace record_io

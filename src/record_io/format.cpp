@@ -172,6 +172,7 @@ void Format::gather_leads() {
   // pending: the lead being gathered; text_size: its length up to the last literal.
   std::string pending;
   std::size_t text_size = 0;
+  fixed_layout_ = valid_;
   std::size_t reversion_lead = std::string::npos;  // where the lead of a reversion starts
   for (std::size_t i = 0; i < edits_.size(); ++i) {
     const Edit& e = edits_[i];
@@ -186,8 +187,11 @@ void Format::gather_leads() {
       continue;
     }
     auto at = static_cast<std::uint32_t>(leads_.size());
+    layout_ += pending;
     DataEdit d{e, at, static_cast<std::uint32_t>(pending.size()),
-               static_cast<std::uint32_t>(text_size)};
+               static_cast<std::uint32_t>(text_size), static_cast<std::uint32_t>(layout_.size())};
+    if (e.width <= 0) fixed_layout_ = false;
+    layout_.append(static_cast<std::size_t>(std::max(e.width, 0)), ' ');
     if (reversion_lead != std::string::npos) {
       // The first data edit at or after the reversion point: its lead then starts there.
       data_reversion_ = data_.size();
@@ -204,6 +208,8 @@ void Format::gather_leads() {
     text_size = 0;
   }
   tail_ = pending.substr(0, text_size);
+  layout_ += tail_;
+  if (!fixed_layout_) layout_.clear();
   // A last group without a data edit cannot be started again: start from the beginning.
   if (reversion_lead != std::string::npos && !data_.empty()) {
     data_reversion_ = 0;

@@ -33,6 +33,7 @@ struct DataEdit {
   std::uint32_t lead_size;       // the whole lead
   std::uint32_t lead_text_size;  // up to the end of its last literal: what a statement
                                  // that ends before this edit still writes
+  std::uint32_t column;          // where its field starts in the format's first record
 };
 
 // A parsed format text such as "(5X,I6,5X,F7.0)" or "(F7.3,3(',',F10.3))".
@@ -68,6 +69,10 @@ class Format {
   // Where the format starts again: the index of a data edit, and the lead it has then.
   std::size_t data_reversion() const { return data_reversion_; }
   const DataEdit& reversion_edit() const { return reversion_edit_; }
+  // When every field has a fixed width: the format's first record with its literals in
+  // place and blanks in the fields, which a write statement fills in at their columns.
+  bool fixed_layout() const { return fixed_layout_; }
+  std::string_view layout() const { return layout_; }
 
  private:
   class Parser;
@@ -83,6 +88,8 @@ class Format {
   std::string tail_;
   std::size_t data_reversion_ = 0;
   DataEdit reversion_edit_{};
+  bool fixed_layout_ = false;
+  std::string layout_;
   std::size_t error_offset_ = 0;
   bool valid_ = false;
   bool has_data_ = false;

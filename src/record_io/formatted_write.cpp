@@ -17,11 +17,13 @@ FormattedWrite::FormattedWrite(Runtime& io, int unit, const Format& format)
     : io_(io),
       unit_(io.begin_statement(unit, false, &format)),
       format_(format),
-      record_(io.record()) {
+      record_(io.record()),
+      in_layout_(format.fixed_layout()) {
   record_.clear();
+  if (in_layout_) record_.append(format.layout());
 }
 
-const Edit& FormattedWrite::next_data_edit() {
+char* FormattedWrite::next_field(Edit::Kind kind, std::size_t width, const Edit** edit) {
   const std::vector<DataEdit>& data = format_.data_edits();
   const DataEdit* d = nullptr;
   if (edit_ < data.size()) {
@@ -29,14 +31,18 @@ const Edit& FormattedWrite::next_data_edit() {
   } else {
     // More items than the format holds: this record is done, the format starts again.
     if (data.empty()) io_.fail(error_in_format, context);
-    put_text(format_.tail());
+    if (!in_layout_) put_text(format_.tail());
+    in_layout_ = false;
     io_.put_record(unit_, record_.view());
     record_.clear();
     d = &format_.reversion_edit();
     edit_ = format_.data_reversion() + 1;
   }
+  if (d->edit.kind != kind) io_.fail(error_in_format, context);
+  *edit = &d->edit;
+  if (in_layout_) return record_.data() + d->column;
   put_text(format_.lead(*d));
-  return d->edit;
+  return record_.extend(d->edit.width > 0 ? static_cast<std::size_t>(d->edit.width) : width);
 }
 
 void FormattedWrite::put_text(std::string_view s) {
@@ -45,10 +51,9 @@ void FormattedWrite::put_text(std::string_view s) {
 }
 
 FormattedWrite& FormattedWrite::text(std::string_view s) {
-  const Edit& e = next_data_edit();
-  if (e.kind != Edit::Kind::text) io_.fail(error_in_format, context);
-  std::size_t width = e.width > 0 ? static_cast<std::size_t>(e.width) : s.size();
-  char* out = record_.extend(width);
+  const Edit* e = nullptr;
+  char* out = next_field(Edit::Kind::text, s.size(), &e);
+  std::size_t width = e->width > 0 ? static_cast<std::size_t>(e->width) : s.size();
   if (width > s.size()) {
     std::memset(out, ' ', width - s.size());
     std::memcpy(out + (width - s.size()), s.data(), s.size());
@@ -59,13 +64,12 @@ FormattedWrite& FormattedWrite::text(std::string_view s) {
 }
 
 FormattedWrite& FormattedWrite::integer(std::int32_t v) {
-  const Edit& e = next_data_edit();
-  if (e.kind != Edit::Kind::integer) io_.fail(error_in_format, context);
+  const Edit* e = nullptr;
+  char* out = next_field(Edit::Kind::integer, 0, &e);
   char text[16];
   char* end = std::to_chars(text, text + sizeof text, v).ptr;
   auto length = static_cast<std::size_t>(end - text);
-  auto width = static_cast<std::size_t>(e.width);
-  char* out = record_.extend(width);
+  auto width = static_cast<std::size_t>(e->width);
   if (length > width) {
     std::memset(out, '*', width);
   } else {
@@ -76,17 +80,24 @@ FormattedWrite& FormattedWrite::integer(std::int32_t v) {
 }
 
 FormattedWrite& FormattedWrite::real(float v) {
-  const Edit& e = next_data_edit();
-  if (e.kind != Edit::Kind::real) io_.fail(error_in_format, context);
-  edit_fixed(record_.extend(static_cast<std::size_t>(e.width)), v, e.width, e.decimals);
+  const Edit* e = nullptr;
+  char* out = next_field(Edit::Kind::real, 0, &e);
+  edit_fixed(out, v, e->width, e->decimals);
   return *this;
 }
 
 void FormattedWrite::end() {
-  // The literals up to the next data edit, or to the end of the format.
+  // The record runs to the literals before the next data edit, or to the end of the format.
   const std::vector<DataEdit>& data = format_.data_edits();
-  put_text(edit_ < data.size() ? format_.lead(data[edit_]).substr(0, data[edit_].lead_text_size)
-                               : format_.tail());
+  if (in_layout_) {
+    if (edit_ < data.size()) {
+      const DataEdit& next = data[edit_];
+      record_.truncate(next.column - next.lead_size + next.lead_text_size);
+    }
+  } else {
+    put_text(edit_ < data.size() ? format_.lead(data[edit_]).substr(0, data[edit_].lead_text_size)
+                                 : format_.tail());
+  }
   io_.clear_format();
   io_.put_record(unit_, record_.view());
 }

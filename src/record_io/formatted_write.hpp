@@ -28,8 +28,10 @@ class FormattedWrite {
   void end();
 
  private:
-  // Writes the literals and skipped columns before the next data edit and returns it.
-  const Edit& next_data_edit();
+  // The next data edit, which must be of `kind`, and where its field of `width`
+  // characters (0: the edit's own width) goes in the record: at its column of the
+  // format's layout, or after the literals and skipped columns written before it.
+  char* next_field(Edit::Kind kind, std::size_t width, const Edit** edit);
   void put_text(std::string_view s);
 
   Runtime& io_;
@@ -37,6 +39,7 @@ class FormattedWrite {
   const Format& format_;
   RecordBuffer& record_;
   std::size_t edit_ = 0;  // the next data edit
+  bool in_layout_;        // filling in the format's layout (its first record)
 };
 
 }  // namespace record_io

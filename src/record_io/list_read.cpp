@@ -1,5 +1,7 @@
 #include "record_io/list_read.hpp"
 
+#include <bit>
+
 #include "record_io/decimal.hpp"
 #include "record_io/digits.hpp"
 
@@ -30,6 +32,12 @@ DecimalDigits long_mantissa(const char* begin, const char* end) {
   return digits;
 }
 
+// v with its sign bit set when negative is true, without a branch.
+float with_sign(float v, bool negative) {
+  return std::bit_cast<float>(std::bit_cast<std::uint32_t>(v) |
+                              (static_cast<std::uint32_t>(negative) << 31));
+}
+
 // The mantissa of a value: [sign] digits [. digits], as an integer and a power of ten
 // while it has at most 19 significant digits.
 struct Mantissa {
@@ -44,9 +52,12 @@ struct Mantissa {
   bool any_digit;
 };
 
-Mantissa scan_mantissa(const char* p, const char* end) {
+[[gnu::always_inline]] inline Mantissa scan_mantissa(const char* p, const char* end) {
   Mantissa m{};
-  if (p < end && is_sign(*p)) m.negative = *p++ == '-';
+  if (p < end) {  // the sign without a branch: the data decides it at random
+    m.negative = *p == '-';
+    p += static_cast<int>(m.negative | (*p == '+'));
+  }
   m.begin = p;
   while (p < end && *p == '0') ++p;
   m.significant = take_digits(p, end, m.value);
@@ -95,7 +106,7 @@ ListScan finish_value(const char* start, const Mantissa& m, const char* end) {
     value = digits.to_single(m.negative);
   } else if (m.value != 0) {
     double magnitude = scaled_to_double(m.value, m.scale + exponent);
-    value = round_to_single(m.negative ? -magnitude : magnitude);
+    value = with_sign(round_to_single(magnitude), m.negative);
   }
   return {ListScan::number, value, 0, p};
 }
@@ -145,7 +156,7 @@ void ListRead::input_ended() {
 }
 
 void ListRead::skip_separator() {
-  while (pos_ < line_.end && (*pos_ == ' ' || *pos_ == '\t')) ++pos_;
+  pos_ = skip_blanks(pos_, line_.end);
   if (pos_ < line_.end && *pos_ == ',') ++pos_;
 }
 
@@ -154,7 +165,7 @@ ListRead& ListRead::reals(float* v, std::size_t n) {
     if (repeat_left_ == 0) {
       // Seek the next item across blanks, tabs and line ends.
       for (;;) {
-        while (pos_ < line_.end && (*pos_ == ' ' || *pos_ == '\t')) ++pos_;
+        pos_ = skip_blanks(pos_, line_.end);
         if (pos_ < line_.end) break;
         if (!line_.terminated) input_ended();
         reader_.consume_to(pos_);

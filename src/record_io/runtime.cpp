@@ -138,9 +138,4 @@ TextWriter& Runtime::writer(Unit& u) {
   return *u.writer;
 }
 
-void Runtime::put_record(Unit& u, std::string_view record) {
-  // Failed writes to the standard streams go unreported; those to a file end the run.
-  if (!writer(u).put(record) && u.named) fail(errno, "write");
-}
-
 }  // namespace record_io

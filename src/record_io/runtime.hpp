@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <memory>
 #include <string>
@@ -80,8 +81,12 @@ class Runtime {
   void clear_format() { state_.format_recorded = false; }
   TextReader& reader(Unit& u);
   TextWriter& writer(Unit& u);
-  // Hands a finished record to the unit; ends the run when writing fails.
-  void put_record(Unit& u, std::string_view record);
+  // Hands a finished record to the unit; ends the run when writing to a file fails.
+  void put_record(Unit& u, std::string_view record) {
+    TextWriter& w = u.writer && u.last_was_write ? *u.writer : writer(u);
+    // Failed writes to the standard streams go unreported; those to a file end the run.
+    if (!w.put(record) && u.named) fail(errno, "write");
+  }
   // A buffer for the record a statement is building, reused from statement to statement.
   RecordBuffer& record() { return record_; }
 

@@ -10,7 +10,7 @@ TextWriter::TextWriter(ByteChannel& channel)
       buffer_(std::max<std::size_t>(channel.buffer_size(), 256)),
       interactive_(channel.interactive()) {}
 
-bool TextWriter::put(std::string_view record) {
+bool TextWriter::put_slowly(std::string_view record) {
   std::size_t need = record.size() + 1;
   if (used_ + need > buffer_.size()) {
     if (!flush()) return false;
