@@ -95,4 +95,31 @@ class Format {
   bool has_data_ = false;
 };
 
+// A statement's walk through the data edits of its format. When they run out, the format
+// starts again at its reversion point, and the statement goes on with a new record.
+class FormatCursor {
+ public:
+  explicit FormatCursor(const Format& format) : format_(format) {}
+
+  // The next data edit, with `restarted` telling whether the format started again for
+  // it; nullptr for a format without data edits.
+  const DataEdit* next(bool* restarted) {
+    const std::vector<DataEdit>& data = format_.data_edits();
+    *restarted = next_ == data.size();
+    if (!*restarted) return &data[next_++];
+    if (data.empty()) return nullptr;
+    next_ = format_.data_reversion() + 1;
+    return &format_.reversion_edit();
+  }
+  // The data edit that would come next, or nullptr at the end of the format.
+  const DataEdit* peek() const {
+    const std::vector<DataEdit>& data = format_.data_edits();
+    return next_ < data.size() ? &data[next_] : nullptr;
+  }
+
+ private:
+  const Format& format_;
+  std::size_t next_ = 0;
+};
+
 }  // namespace record_io

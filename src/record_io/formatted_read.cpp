@@ -21,26 +21,21 @@ bool is_digit(int c) {
 FormattedRead::FormattedRead(Runtime& io, int unit, const Format& format)
     : io_(io),
       unit_(io.begin_statement(unit, true, &format)),
-      format_(format),
+      cursor_(format),
       reader_(io.reader(unit_)),
       line_(reader_.line()),
       pos_(line_.begin) {}
 
 const Edit& FormattedRead::next_data_edit() {
-  const std::vector<DataEdit>& data = format_.data_edits();
-  const DataEdit* d = nullptr;
-  if (edit_ < data.size()) {
-    d = &data[edit_++];
-  } else {
-    // More items than the format holds: the format starts again on the next record.
-    if (data.empty()) io_.fail(error_in_format, context);
+  bool restarted = false;
+  const DataEdit* d = cursor_.next(&restarted);
+  if (!d) io_.fail(error_in_format, context);
+  if (restarted) {  // more items than the format holds: on with the next record
     reader_.consume_to(pos_);
     if (!reader_.skip_line()) unit_.at_end = true;
     line_ = reader_.line();
     pos_ = line_.begin;
     skip_ = 0;
-    d = &format_.reversion_edit();
-    edit_ = format_.data_reversion() + 1;
   }
   skip_ += d->lead_size;
   return d->edit;

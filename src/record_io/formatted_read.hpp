@@ -43,11 +43,10 @@ class FormattedRead {
 
   Runtime& io_;
   Unit& unit_;
-  const Format& format_;
+  FormatCursor cursor_;
   TextReader& reader_;
   TextReader::Line line_;
   const char* pos_;
-  std::size_t edit_ = 0;  // the next data edit
   std::size_t skip_ = 0;  // columns to skip before the next field
 };
 

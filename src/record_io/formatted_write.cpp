@@ -17,6 +17,7 @@ FormattedWrite::FormattedWrite(Runtime& io, int unit, const Format& format)
     : io_(io),
       unit_(io.begin_statement(unit, false, &format)),
       format_(format),
+      cursor_(format),
       record_(io.record()),
       in_layout_(format.fixed_layout()) {
   record_.clear();
@@ -24,19 +25,14 @@ FormattedWrite::FormattedWrite(Runtime& io, int unit, const Format& format)
 }
 
 char* FormattedWrite::next_field(Edit::Kind kind, std::size_t width, const Edit** edit) {
-  const std::vector<DataEdit>& data = format_.data_edits();
-  const DataEdit* d = nullptr;
-  if (edit_ < data.size()) {
-    d = &data[edit_++];
-  } else {
-    // More items than the format holds: this record is done, the format starts again.
-    if (data.empty()) io_.fail(error_in_format, context);
+  bool restarted = false;
+  const DataEdit* d = cursor_.next(&restarted);
+  if (!d) io_.fail(error_in_format, context);
+  if (restarted) {  // more items than the format holds: this record is done
     if (!in_layout_) put_text(format_.tail());
     in_layout_ = false;
     io_.put_record(unit_, record_.view());
     record_.clear();
-    d = &format_.reversion_edit();
-    edit_ = format_.data_reversion() + 1;
   }
   if (d->edit.kind != kind) io_.fail(error_in_format, context);
   *edit = &d->edit;
@@ -88,15 +84,11 @@ FormattedWrite& FormattedWrite::real(float v) {
 
 void FormattedWrite::end() {
   // The record runs to the literals before the next data edit, or to the end of the format.
-  const std::vector<DataEdit>& data = format_.data_edits();
+  const DataEdit* next = cursor_.peek();
   if (in_layout_) {
-    if (edit_ < data.size()) {
-      const DataEdit& next = data[edit_];
-      record_.truncate(next.column - next.lead_size + next.lead_text_size);
-    }
+    if (next) record_.truncate(next->column - next->lead_size + next->lead_text_size);
   } else {
-    put_text(edit_ < data.size() ? format_.lead(data[edit_]).substr(0, data[edit_].lead_text_size)
-                                 : format_.tail());
+    put_text(next ? format_.lead(*next).substr(0, next->lead_text_size) : format_.tail());
   }
   io_.clear_format();
   io_.put_record(unit_, record_.view());

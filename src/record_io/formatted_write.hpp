@@ -37,9 +37,9 @@ class FormattedWrite {
   Runtime& io_;
   Unit& unit_;
   const Format& format_;
+  FormatCursor cursor_;
   RecordBuffer& record_;
-  std::size_t edit_ = 0;  // the next data edit
-  bool in_layout_;        // filling in the format's layout (its first record)
+  bool in_layout_;  // filling in the format's layout (its first record)
 };
 
 }  // namespace record_io
