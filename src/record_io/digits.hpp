@@ -28,6 +28,7 @@ inline std::size_t take_digits(const char*& p, const char* end, std::uint64_t& m
   static constexpr std::uint64_t powers[] = {1,      10,      100,      1000,     10000,
                                              100000, 1000000, 10000000, 100000000};
   const char* start = p;
+  if (p == end || !is_digit(*p)) return 0;
   while (end - p >= 8) {
     std::uint64_t v;
     std::memcpy(&v, p, 8);
@@ -51,6 +52,7 @@ inline std::size_t take_digits(const char*& p, const char* end, std::uint64_t& m
 inline const char* skip_blanks(const char* p, const char* end) {
   constexpr std::uint64_t ones = 0x0101010101010101ull;
   constexpr std::uint64_t low7 = 0x7F * ones;
+  if (p < end && *p != ' ' && *p != '\t') return p;  // often there is nothing to skip
   while (end - p >= 8) {
     std::uint64_t v;
     std::memcpy(&v, p, 8);

@@ -81,7 +81,8 @@ struct Mantissa {
 
 // The value whose mantissa is m: its exponent, if any, and the conversion. A mantissa
 // without digits is a lone sign or point: a null before a comma or slash.
-ListScan finish_value(const char* start, const Mantissa& m, const char* end) {
+[[gnu::always_inline]] inline ListScan finish_value(const char* start, const Mantissa& m,
+                                                    const char* end) {
   const char* p = m.end;
   if (!m.any_digit) {
     bool lone = p != start && p < end && (*p == ',' || *p == '/');
@@ -111,9 +112,7 @@ ListScan finish_value(const char* start, const Mantissa& m, const char* end) {
   return {ListScan::number, value, 0, p};
 }
 
-}  // namespace
-
-ListScan scan_list_item(const char* p, const char* end, bool line_end) {
+[[gnu::always_inline]] inline ListScan scan_item(const char* p, const char* end, bool line_end) {
   Mantissa m = scan_mantissa(p, end);
   const char* star = m.integer_end;
   if (m.point || star == end || *star != '*') return finish_value(p, m, end);
@@ -140,6 +139,12 @@ ListScan scan_list_item(const char* p, const char* end, bool line_end) {
   if (s.kind == ListScan::null) s.kind = ListScan::repeated_null;
   s.count = count;
   return s;
+}
+
+}  // namespace
+
+ListScan scan_list_item(const char* p, const char* end, bool line_end) {
+  return scan_item(p, end, line_end);
 }
 
 ListRead::ListRead(Runtime& io, int unit)
@@ -182,7 +187,7 @@ ListRead& ListRead::reals(float* v, std::size_t n) {
         slash_ = true;
         break;
       }
-      ListScan s = scan_list_item(pos_, line_.end, line_.terminated);
+      ListScan s = scan_item(pos_, line_.end, line_.terminated);
       pos_ = s.next;
       switch (s.kind) {
         case ListScan::number:
