@@ -32,9 +32,9 @@ void ask(record_io::Runtime& io, std::string_view prompt, std::string& answer) {
 
 void run_merge(record_io::Runtime& io) {
   MergeStorage s;
-  s.x.assign(min_samples, 0.0f);
-  s.y.assign(min_samples, 0.0f);
-  s.z.assign(min_samples, 0.0f);
+  s.x = zero_samples(min_samples);
+  s.y = zero_samples(min_samples);
+  s.z = zero_samples(min_samples);
 
   say(io, "Program for Reading PEER-Type Strong Motion Data");
   blank_line(io);
