@@ -1,5 +1,7 @@
 #include "record_io/fixed_edit.hpp"
 
+#include "record_io/decimal.hpp"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -98,33 +100,16 @@ char* place(char* out, const char* text, std::size_t len, int w) {
   return out + width;
 }
 
-// The exact value rounded to d decimals, for |v| < 2^31 and d <= 9: true and the
-// magnitude scaled by 10^d in *scaled, or false when v is outside that range.
+// The magnitude of v rounded to d decimals (ties to even) and scaled by 10^d, for
+// |v| < 2^31 and d <= 9; false for other values. |v| * 10^d is exact in double
+// precision (24 significant bits times at most 21 for the odd part of 10^d), and adding
+// 2^52 rounds it once to an integer, which then fills the low bits of the sum.
 bool scaled_magnitude(float v, int d, std::uint64_t* scaled) {
-  auto bits = std::bit_cast<std::uint32_t>(v);
-  unsigned biased = (bits >> 23) & 0xffu;
-  std::uint64_t m = bits & 0x7fffffu;
-  int e = -149;  // |v| = m * 2^e
-  if (biased != 0) {
-    m |= 0x800000u;
-    e = static_cast<int>(biased) - 150;
-  }
-  if (biased == 0xffu || e > 7 || d < 0 || d > 9) return false;
-  std::uint64_t n = m * powers_of_ten[d];  // below 2^54
-  if (e >= 0) {
-    *scaled = n << e;
-    return true;
-  }
-  int shift = -e;
-  if (shift >= 64) {
-    *scaled = 0;
-    return true;
-  }
-  std::uint64_t q = n >> shift;
-  std::uint64_t rest = n & ((std::uint64_t{1} << shift) - 1);
-  std::uint64_t half = std::uint64_t{1} << (shift - 1);
-  // Round half to even, without a branch: the data decides it at random.
-  *scaled = q + static_cast<std::uint64_t>((rest > half) | ((rest == half) & (q & 1)));
+  double magnitude = std::fabs(static_cast<double>(v));
+  if (d < 0 || d > 9 || !(magnitude < 0x1p31)) return false;  // NaN fails too
+  double x = magnitude * exact_powers_of_ten[d];
+  if (!(x < 0x1p52)) return false;
+  *scaled = std::bit_cast<std::uint64_t>(x + 0x1p52) & ((std::uint64_t{1} << 52) - 1);
   return true;
 }
 

@@ -18,10 +18,29 @@ FormattedWrite::FormattedWrite(Runtime& io, int unit, const Format& format)
       unit_(io.begin_statement(unit, false, &format)),
       format_(format),
       cursor_(format),
-      record_(io.record()),
-      in_layout_(format.fixed_layout()) {
+      record_(io.record()) {
   record_.clear();
-  if (in_layout_) record_.append(format.layout());
+  if (!format.fixed_layout()) return;
+  std::string_view layout = format.layout();
+  TextWriter& writer = io.writer(unit_);
+  layout_ = writer.room(layout.size());
+  if (layout_) {
+    direct_ = &writer;
+  } else {
+    layout_ = record_.extend(layout.size());
+  }
+  std::memcpy(layout_, layout.data(), layout.size());
+}
+
+void FormattedWrite::hand_over_layout(std::size_t n) {
+  if (direct_) {
+    direct_->commit(n);
+  } else {
+    record_.truncate(n);
+    io_.put_record(unit_, record_.view());
+  }
+  layout_ = nullptr;
+  direct_ = nullptr;
 }
 
 char* FormattedWrite::next_field(Edit::Kind kind, std::size_t width, const Edit** edit) {
@@ -29,14 +48,17 @@ char* FormattedWrite::next_field(Edit::Kind kind, std::size_t width, const Edit*
   const DataEdit* d = cursor_.next(&restarted);
   if (!d) io_.fail(error_in_format, context);
   if (restarted) {  // more items than the format holds: this record is done
-    if (!in_layout_) put_text(format_.tail());
-    in_layout_ = false;
-    io_.put_record(unit_, record_.view());
+    if (layout_) {
+      hand_over_layout(format_.layout().size());
+    } else {
+      put_text(format_.tail());
+      io_.put_record(unit_, record_.view());
+    }
     record_.clear();
   }
   if (d->edit.kind != kind) io_.fail(error_in_format, context);
   *edit = &d->edit;
-  if (in_layout_) return record_.data() + d->column;
+  if (layout_) return layout_ + d->column;
   put_text(format_.lead(*d));
   return record_.extend(d->edit.width > 0 ? static_cast<std::size_t>(d->edit.width) : width);
 }
@@ -85,11 +107,13 @@ FormattedWrite& FormattedWrite::real(float v) {
 void FormattedWrite::end() {
   // The record runs to the literals before the next data edit, or to the end of the format.
   const DataEdit* next = cursor_.peek();
-  if (in_layout_) {
-    if (next) record_.truncate(next->column - next->lead_size + next->lead_text_size);
-  } else {
-    put_text(next ? format_.lead(*next).substr(0, next->lead_text_size) : format_.tail());
+  if (layout_) {
+    io_.clear_format();
+    hand_over_layout(next ? next->column - next->lead_size + next->lead_text_size
+                          : format_.layout().size());
+    return;
   }
+  put_text(next ? format_.lead(*next).substr(0, next->lead_text_size) : format_.tail());
   io_.clear_format();
   io_.put_record(unit_, record_.view());
 }

@@ -34,12 +34,18 @@ class FormattedWrite {
   char* next_field(Edit::Kind kind, std::size_t width, const Edit** edit);
   void put_text(std::string_view s);
 
+  // The record in the format's layout is done with its first n characters.
+  void hand_over_layout(std::size_t n);
+
   Runtime& io_;
   Unit& unit_;
   const Format& format_;
   FormatCursor cursor_;
   RecordBuffer& record_;
-  bool in_layout_;  // filling in the format's layout (its first record)
+  // The format's first record when its fields have fixed widths: built straight in the
+  // unit's output buffer when that has room (`direct_`), otherwise in record_.
+  char* layout_ = nullptr;
+  TextWriter* direct_ = nullptr;
 };
 
 }  // namespace record_io

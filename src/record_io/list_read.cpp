@@ -105,8 +105,17 @@ struct Mantissa {
     DecimalDigits digits = long_mantissa(m.begin, m.end);
     digits.scale(exponent);
     value = digits.to_single(m.negative);
+  } else if (std::int64_t e = m.scale + exponent;
+             m.value <= (std::uint64_t{1} << 53) && e >= -22 && e <= 22) {
+    // The common case, with the shortest chain of dependent steps: the signed mantissa
+    // and the power of ten are exact doubles, so one division or multiplication rounds
+    // correctly; below 2^53 * 10^22 the result is within the single range.
+    auto mantissa = static_cast<double>(m.negative ? -static_cast<std::int64_t>(m.value)
+                                                   : static_cast<std::int64_t>(m.value));
+    double nearest = e < 0 ? mantissa / exact_powers_of_ten[-e] : mantissa * exact_powers_of_ten[e];
+    value = static_cast<float>(nearest);  // zero digits give +0.0: -0 is no integer
   } else if (m.value != 0) {
-    double magnitude = scaled_to_double(m.value, m.scale + exponent);
+    double magnitude = scaled_to_double(m.value, e);
     value = with_sign(round_to_single(magnitude), m.negative);
   }
   return {ListScan::number, value, 0, p};

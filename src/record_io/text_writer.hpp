@@ -25,6 +25,18 @@ class TextWriter {
     buffer_[used_ - 1] = '\n';
     return true;
   }
+  // Space for a record of n characters and its line feed at the end of the buffer, for a
+  // statement to build the record in place; nullptr when the buffer lacks the room or the
+  // channel is interactive. Nothing there is handed on before commit().
+  char* room(std::size_t n) {
+    return used_ + n + 1 <= buffer_.size() && !interactive_ ? buffer_.data() + used_ : nullptr;
+  }
+  // The record of n characters built in room() is done: it joins the buffer, with its
+  // line feed.
+  void commit(std::size_t n) {
+    buffer_[used_ + n] = '\n';
+    used_ += n + 1;
+  }
   // Hands everything buffered to the channel; false with errno set when that fails.
   bool flush();
   bool pending() const { return used_ > 0; }
