@@ -29,17 +29,13 @@ double scaled_to_double_exact(std::uint64_t mantissa, std::int64_t exponent) {
   return parse_scientific(text, digits_end, static_cast<int>(digits_end - text), exponent);
 }
 
-double DecimalDigits::magnitude() const {
-  if (count_ <= 19) return scaled_to_double(mantissa_, exponent_);
-  char text[max_significant + 32];
-  std::copy(digits_, digits_ + count_, text);
-  return parse_scientific(text, text + count_, count_, exponent_);
-}
-
 float DecimalDigits::to_single(bool negative) const {
   if (count_ == 0) return 0.0f;
-  double m = magnitude();
-  return round_to_single(negative ? -m : m);
+  if (count_ <= 19) return decimal_to_single(mantissa_, exponent_, negative);
+  char text[max_significant + 32];
+  std::copy(digits_, digits_ + count_, text);
+  double magnitude = parse_scientific(text, text + count_, count_, exponent_);
+  return round_to_single(negative ? -magnitude : magnitude);
 }
 
 }  // namespace record_io

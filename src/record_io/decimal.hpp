@@ -43,7 +43,6 @@ class DecimalDigits {
     digits_[count_++] = c;
     if (count_ <= 19) mantissa_ = mantissa_ * 10 + static_cast<unsigned>(c - '0');
   }
-  double magnitude() const;
 
   char digits_[max_significant];  // [0, count_) in use
   int count_ = 0;
@@ -58,17 +57,6 @@ inline constexpr double exact_powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1
 // The nearest double to mantissa * 10^exponent, for any mantissa and exponent.
 double scaled_to_double_exact(std::uint64_t mantissa, std::int64_t exponent);
 
-// The nearest double to mantissa * 10^exponent, for a mantissa of at most 19 digits.
-inline double scaled_to_double(std::uint64_t mantissa, std::int64_t exponent) {
-  // Both the mantissa and the power of ten are exact doubles here, so one multiplication
-  // or division rounds correctly.
-  if (mantissa <= (std::uint64_t{1} << 53) && exponent >= -22 && exponent <= 22) {
-    auto m = static_cast<double>(mantissa);
-    return exponent < 0 ? m / exact_powers_of_ten[-exponent] : m * exact_powers_of_ten[exponent];
-  }
-  return scaled_to_double_exact(mantissa, exponent);
-}
-
 // Rounds a double to single precision, to nearest with ties to even; beyond the single
 // range the result is an infinity.
 inline float round_to_single(double value) {
@@ -77,6 +65,25 @@ inline float round_to_single(double value) {
   if (value >= overflow) return std::numeric_limits<float>::infinity();
   if (value <= -overflow) return -std::numeric_limits<float>::infinity();
   return static_cast<float>(value);
+}
+
+// The decimal number (negative or not) mantissa * 10^exponent, mantissa of at most 19
+// digits, converted to the nearest double and then rounded to single precision; +0.0 for
+// a zero mantissa.
+inline float decimal_to_single(std::uint64_t mantissa, std::int64_t exponent, bool negative) {
+  if (mantissa <= (std::uint64_t{1} << 53) && exponent >= -22 && exponent <= 22) {
+    // The common case, with the shortest chain of dependent steps: the signed mantissa
+    // and the power of ten are exact doubles, so one division or multiplication rounds
+    // correctly, and below 2^53 * 10^22 the result is within the single range.
+    auto m = static_cast<std::int64_t>(mantissa);
+    auto signed_mantissa = static_cast<double>(negative ? -m : m);  // -0 is no integer: +0.0
+    double nearest = exponent < 0 ? signed_mantissa / exact_powers_of_ten[-exponent]
+                                  : signed_mantissa * exact_powers_of_ten[exponent];
+    return static_cast<float>(nearest);
+  }
+  if (mantissa == 0) return 0.0f;
+  double magnitude = scaled_to_double_exact(mantissa, exponent);
+  return round_to_single(negative ? -magnitude : magnitude);
 }
 
 }  // namespace record_io

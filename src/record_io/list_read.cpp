@@ -1,7 +1,5 @@
 #include "record_io/list_read.hpp"
 
-#include <bit>
-
 #include "record_io/decimal.hpp"
 #include "record_io/digits.hpp"
 
@@ -30,12 +28,6 @@ DecimalDigits long_mantissa(const char* begin, const char* end) {
     }
   }
   return digits;
-}
-
-// v with its sign bit set when negative is true, without a branch.
-float with_sign(float v, bool negative) {
-  return std::bit_cast<float>(std::bit_cast<std::uint32_t>(v) |
-                              (static_cast<std::uint32_t>(negative) << 31));
 }
 
 // The mantissa of a value: [sign] digits [. digits], as an integer and a power of ten
@@ -100,23 +92,13 @@ struct Mantissa {
     }
     if (exponent_negative) exponent = -exponent;
   }
-  float value = 0.0f;  // zero in any form is +0.0
+  float value = 0.0f;
   if (m.significant > 19) {
     DecimalDigits digits = long_mantissa(m.begin, m.end);
     digits.scale(exponent);
     value = digits.to_single(m.negative);
-  } else if (std::int64_t e = m.scale + exponent;
-             m.value <= (std::uint64_t{1} << 53) && e >= -22 && e <= 22) {
-    // The common case, with the shortest chain of dependent steps: the signed mantissa
-    // and the power of ten are exact doubles, so one division or multiplication rounds
-    // correctly; below 2^53 * 10^22 the result is within the single range.
-    auto mantissa = static_cast<double>(m.negative ? -static_cast<std::int64_t>(m.value)
-                                                   : static_cast<std::int64_t>(m.value));
-    double nearest = e < 0 ? mantissa / exact_powers_of_ten[-e] : mantissa * exact_powers_of_ten[e];
-    value = static_cast<float>(nearest);  // zero digits give +0.0: -0 is no integer
-  } else if (m.value != 0) {
-    double magnitude = scaled_to_double(m.value, e);
-    value = with_sign(round_to_single(magnitude), m.negative);
+  } else {
+    value = decimal_to_single(m.value, m.scale + exponent, m.negative);
   }
   return {ListScan::number, value, 0, p};
 }
