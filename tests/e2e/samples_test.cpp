@@ -20,6 +20,12 @@ Component with_data(int nt, std::string data) {
   return c;
 }
 
+// Merges the component given three times in the sandbox.
+Outcome merge_thrice(const Sandbox& box, const Component& c) {
+  box.write("c.at2", c.text());
+  return box.run(kSameFileThrice);
+}
+
 TEST(Samples, FreeFormValuesFillTheArray) {
   struct Row {
     const char* what;
@@ -68,9 +74,7 @@ TEST(Samples, FreeFormValuesFillTheArray) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     Sandbox box;
-    const Component c = with_data(row.nt, row.data);
-    box.write("c.at2", c.text());
-    const Outcome run = box.run(kSameFileThrice);
+    const Outcome run = merge_thrice(box, with_data(row.nt, row.data));
     EXPECT_TRUE(ended_normally(run));
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(box.read("out.csv"), combined(row.nt, 1.0F, row.values, row.values, row.values));
@@ -81,9 +85,7 @@ TEST(Samples, HundredPointsReadAllTwentyLines) {
   std::vector<float> values;
   for (int k = 1; k <= 100; ++k) values.push_back(static_cast<float>(k) / 8);
   Sandbox box;
-  const Component c = with_data(100, data_lines(values));
-  box.write("c.at2", c.text());
-  const Outcome run = box.run(kSameFileThrice);
+  const Outcome run = merge_thrice(box, with_data(100, data_lines(values)));
   EXPECT_TRUE(ended_normally(run));
   EXPECT_EQ(box.read("out.csv"), combined(100, 1.0F, values, values, values));
 }
@@ -123,8 +125,7 @@ TEST(Samples, MalformedDataIsFatal) {
     SCOPED_TRACE(row.what);
     Sandbox box;
     const Component c = with_data(row.nt, row.data);
-    box.write("c.at2", c.text());
-    const Outcome run = box.run(kSameFileThrice);
+    const Outcome run = merge_thrice(box, c);
     EXPECT_TRUE(aborted(run));
     EXPECT_EQ(run.out, std::string(kOpening) + label(1) + c.echo(std::to_string(row.nt) + "  1."));
     EXPECT_EQ(run.err, fatal(row.error, "unit 11 named c.at2", kListIo, Lately::reading));
