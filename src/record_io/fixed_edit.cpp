@@ -180,10 +180,4 @@ char* edit_fixed(char* out, float v, int w, int d) {
   return out + w;
 }
 
-void append_fixed(std::string& record, float v, int w, int d) {
-  std::size_t at = record.size();
-  record.resize(at + static_cast<std::size_t>(w));
-  edit_fixed(record.data() + at, v, w, d);
-}
-
 }  // namespace record_io

@@ -1,8 +1,6 @@
 // The fixed-point output field (Fw.d).
 #pragma once
 
-#include <string>
-
 namespace record_io {
 
 // Writes v into out[0..w) as a fixed-point field of width w with d decimals: the stored
@@ -11,8 +9,5 @@ namespace record_io {
 // when the text does not fit. Infinities and NaNs are written as "inf" and "nan".
 // Returns out + w.
 char* edit_fixed(char* out, float v, int w, int d);
-
-// The same, appended to a string.
-void append_fixed(std::string& record, float v, int w, int d);
 
 }  // namespace record_io

@@ -39,7 +39,6 @@ class TextWriter {
   }
   // Hands everything buffered to the channel; false with errno set when that fails.
   bool flush();
-  bool pending() const { return used_ > 0; }
 
  private:
   bool put_slowly(std::string_view record);

@@ -112,12 +112,6 @@ TEST(FixedField, AgreesWithTheRuntimeConversion) {
   }
 }
 
-TEST(FixedField, AppendsToARecord) {
-  std::string record = "t=";
-  append_fixed(record, 1.25f, 6, 2);
-  EXPECT_EQ(record, "t=  1.25");
-}
-
 std::string real_item(float v) {
   char out[40];
   std::size_t n = real_item_text(v, out);
