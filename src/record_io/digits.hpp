@@ -8,6 +8,10 @@
 
 namespace record_io {
 
+// 10^0 .. 10^9.
+inline constexpr std::uint64_t integer_powers_of_ten[] = {
+    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+
 inline bool is_digit(char c) {
   return c >= '0' && c <= '9';
 }
@@ -25,8 +29,6 @@ inline std::uint64_t eight_digit_value(std::uint64_t v) {
 // 19 digits: callers look at the count), moves p past it and returns its length n.
 inline std::size_t take_digits(const char*& p, const char* end, std::uint64_t& mantissa) {
   constexpr std::uint64_t ones = 0x0101010101010101ull;
-  static constexpr std::uint64_t powers[] = {1,      10,      100,      1000,     10000,
-                                             100000, 1000000, 10000000, 100000000};
   const char* start = p;
   if (p == end || !is_digit(*p)) return 0;
   while (end - p >= 8) {
@@ -40,7 +42,7 @@ inline std::size_t take_digits(const char*& p, const char* end, std::uint64_t& m
     if (n == 0) break;
     // Keep the first n digit values, moved up so that zeros stand before them.
     std::uint64_t values = (v - 0x30 * ones) << (8 * (8 - n));
-    mantissa = mantissa * powers[n] + eight_digit_value(values);
+    mantissa = mantissa * integer_powers_of_ten[n] + eight_digit_value(values);
     p += n;
     if (n < 8) return static_cast<std::size_t>(p - start);
   }

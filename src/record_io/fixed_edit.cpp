@@ -1,6 +1,7 @@
 #include "record_io/fixed_edit.hpp"
 
 #include "record_io/decimal.hpp"
+#include "record_io/digits.hpp"
 
 #include <algorithm>
 #include <array>
@@ -13,27 +14,6 @@
 namespace record_io {
 
 namespace {
-
-constexpr std::uint64_t powers_of_ten[] = {1ull,
-                                           10ull,
-                                           100ull,
-                                           1000ull,
-                                           10000ull,
-                                           100000ull,
-                                           1000000ull,
-                                           10000000ull,
-                                           100000000ull,
-                                           1000000000ull,
-                                           10000000000ull,
-                                           100000000000ull,
-                                           1000000000000ull,
-                                           10000000000000ull,
-                                           100000000000000ull,
-                                           1000000000000000ull,
-                                           10000000000000000ull,
-                                           100000000000000000ull,
-                                           1000000000000000000ull,
-                                           10000000000000000000ull};
 
 // The widest field edited without the general conversion.
 constexpr int max_fast_width = 32;
@@ -143,9 +123,9 @@ char* edit_fixed(char* out, float v, int w, int d) {
   // |v| < 2^31, so both parts fit in 32 bits.
   std::uint64_t whole_part = divide_by_power_of_ten(q, d);
   auto whole = static_cast<std::uint32_t>(whole_part);
-  auto fraction = static_cast<std::uint32_t>(q - whole_part * powers_of_ten[d]);
+  auto fraction = static_cast<std::uint32_t>(q - whole_part * integer_powers_of_ten[d]);
   int whole_digits = 1;
-  while (whole_digits < 10 && whole >= powers_of_ten[whole_digits]) ++whole_digits;
+  while (whole_digits < 10 && whole >= integer_powers_of_ten[whole_digits]) ++whole_digits;
   int length = static_cast<int>(minus) + whole_digits + 1 + d;
   if (length > w) {  // it does not fit
     std::memset(out, '*', static_cast<std::size_t>(w));

@@ -57,7 +57,6 @@ class Format::Parser {
 
   bool add(Edit e) {
     if (f_.edits_.size() >= max_edits) return fail();
-    if (e.is_data()) f_.has_data_ = true;
     f_.edits_.push_back(e);
     return true;
   }
@@ -161,10 +160,7 @@ class Format::Parser {
 
 Format::Format(std::string_view text) : text_(text) {
   valid_ = Parser(*this).run();
-  if (!valid_) {
-    edits_.clear();
-    has_data_ = false;
-  }
+  if (!valid_) edits_.clear();
   gather_leads();
 }
 

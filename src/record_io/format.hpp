@@ -54,7 +54,7 @@ class Format {
   std::size_t error_offset() const { return error_offset_; }
   const std::vector<Edit>& edits() const { return edits_; }
   std::size_t reversion() const { return reversion_; }
-  bool has_data_edit() const { return has_data_; }
+  bool has_data_edit() const { return !data_.empty(); }
   std::string_view literal(const Edit& e) const {
     return std::string_view(literals_).substr(e.literal_begin, e.literal_size);
   }
@@ -92,7 +92,6 @@ class Format {
   std::string layout_;
   std::size_t error_offset_ = 0;
   bool valid_ = false;
-  bool has_data_ = false;
 };
 
 // A statement's walk through the data edits of its format. When they run out, the format

@@ -18,11 +18,10 @@ class TextWriter {
 
   // Appends the record and a line feed; false with errno set when a write fails.
   bool put(std::string_view record) {
-    std::size_t need = record.size() + 1;
-    if (used_ + need > buffer_.size() || interactive_) return put_slowly(record);
-    std::memcpy(buffer_.data() + used_, record.data(), record.size());
-    used_ += need;
-    buffer_[used_ - 1] = '\n';
+    char* p = room(record.size());
+    if (!p) return put_slowly(record);
+    std::memcpy(p, record.data(), record.size());
+    commit(record.size());
     return true;
   }
   // Space for a record of n characters and its line feed at the end of the buffer, for a
