@@ -290,7 +290,7 @@ BENCHMARK(BM_WriteCombinedFile)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // --- The whole merge -----------------------------------------------------------------
 
-// run_merge from the banner to the stop: three files read, the combined file written.
+// MAIN__ from the banner to the stop: three files read, the combined file written.
 void BM_WholeMerge(benchmark::State& state) {
   const ComponentFiles& files = component_files();
   const std::string answers = files.answers();
@@ -301,7 +301,7 @@ void BM_WholeMerge(benchmark::State& state) {
     Runtime io(std::make_unique<StringChannel>(answers), std::make_unique<StringChannel>(),
                std::move(diagnostics), throwing_ends());
     try {
-      run_merge(io);
+      MAIN__(io);
     } catch (const Stopped&) {
     } catch (const Aborted&) {
       error = "the merge failed: " + report.output();

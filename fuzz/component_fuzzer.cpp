@@ -1,6 +1,7 @@
 // Fuzz target: the whole component stage (read_component) on one file: its title lines,
 // its header and its samples. The input is the file's bytes; the file is a memory file
-// that the stage opens by name through /proc/self/fd. The result is compared with the
+// that the stage opens by name through /proc/self/fd (a scratch file where the system has
+// no memory files). The result is compared with the
 // model: title lines, point count, time step, every sample of the target array, the
 // console echo and the fatal diagnostic. A file read completely is read a second time on
 // the same runtime. The target array has exactly as many elements as the header gives
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,16 +37,31 @@ constexpr float fill = 0.25f;  // every element before the reading: a null keeps
 // A file in memory with a name that open() accepts, rewritten for every input.
 class MemoryFile {
  public:
+#if PEER_MERGE_HAVE_MEMFD_CREATE
   MemoryFile() : fd_(::memfd_create("component", 0)) {
     if (fd_ < 0) fuzz::MemoryRun::fail("memfd_create", std::strerror(errno));
     name_ = "/proc/self/fd/" + std::to_string(fd_);
   }
+#else
+  MemoryFile() {
+    name_ = (std::filesystem::temp_directory_path() /
+             ("component_fuzzer." + std::to_string(::getpid())))
+                .string();
+    fd_ = ::open(name_.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    if (fd_ < 0) fuzz::MemoryRun::fail("creating the scratch file", std::strerror(errno));
+  }
+  ~MemoryFile() {
+    ::unlink(name_.c_str());
+  }
+#endif
   void hold(std::string_view bytes) {
     bool written = ::ftruncate(fd_, 0) == 0 && ::pwrite(fd_, bytes.data(), bytes.size(), 0) ==
                                                    static_cast<ssize_t>(bytes.size());
     if (!written) fuzz::MemoryRun::fail("writing the memory file", std::strerror(errno));
   }
-  const std::string& name() const { return name_; }
+  const std::string& name() const {
+    return name_;
+  }
   // The descriptor the next open would get.
   int lowest_free_descriptor() const {
     int fd = ::dup(fd_);

@@ -4,12 +4,7 @@
 
 #include "record_io/decimal.hpp"
 #include "record_io/formatted_write.hpp"
-
-namespace {
-
-constexpr int file_unit = 11;
-
-}  // namespace
+#include "units.hpp"
 
 const record_io::Format& combined_format() {
   static const record_io::Format format("(F7.3,3(\x02,\x02,F10.3))");

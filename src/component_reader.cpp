@@ -3,14 +3,12 @@
 #include "record_io/formatted_read.hpp"
 #include "record_io/list_write.hpp"
 #include "sample_reader.hpp"
+#include "units.hpp"
 
 using record_io::FormattedRead;
 using record_io::ListWrite;
 
 namespace {
-
-constexpr int file_unit = 11;
-constexpr int console = 6;
 
 void read_title(record_io::Runtime& io, TitleLine& line) {
   FormattedRead(io, file_unit, line_format()).text(line.data(), line.size()).end();

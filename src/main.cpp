@@ -7,7 +7,7 @@
 int main(int argc, char** argv) {
   record_io::Runtime& io = record_io::start_process(argc, argv);
   try {
-    MAIN__();
+    MAIN__(io);
   } catch (const std::bad_alloc&) {
     io.fail(record_io::out_of_free_space, "memory");
   }

@@ -5,15 +5,12 @@
 #include "combined_writer.hpp"
 #include "record_io/formatted_read.hpp"
 #include "record_io/list_write.hpp"
-#include "record_io/startup.hpp"
 #include "sample_reader.hpp"
+#include "units.hpp"
 
 using record_io::ListWrite;
 
 namespace {
-
-constexpr int keyboard = 5;
-constexpr int console = 6;
 
 void say(record_io::Runtime& io, std::string_view text) {
   ListWrite(io, console).text(text).end();
@@ -30,7 +27,7 @@ void ask(record_io::Runtime& io, std::string_view prompt, std::string& answer) {
 
 }  // namespace
 
-void run_merge(record_io::Runtime& io) {
+void MAIN__(record_io::Runtime& io) {
   MergeStorage s;
   s.x = zero_samples(min_samples);
   s.y = zero_samples(min_samples);
@@ -60,8 +57,4 @@ void run_merge(record_io::Runtime& io) {
   extend_samples(s.z, s.header.nt);
   write_combined(io, s.infile1, s.header.nt, s.header.dt, s.x, s.y, s.z);
   io.stop();
-}
-
-void MAIN__() {
-  run_merge(record_io::process_runtime());
 }

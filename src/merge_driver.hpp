@@ -15,9 +15,6 @@ struct MergeStorage {
   std::vector<float> x, y, z;             // the three components' samples
 };
 
-// The run on `io`: banner, three file names, the three component stages, the output name,
-// the output stage, then the stop. Never returns.
-[[noreturn]] void run_merge(record_io::Runtime& io);
-
-// The program body, on the process's runtime.
-[[noreturn]] void MAIN__();
+// The program body, run on `io`: banner, three file names, the three component stages,
+// the output name, the output stage, then the stop. Never returns.
+[[noreturn]] void MAIN__(record_io::Runtime& io);

@@ -1,11 +1,9 @@
 #include "sample_reader.hpp"
 
-#include <sys/mman.h>
-
 #include <algorithm>
-#include <cstdint>
 
 #include "record_io/list_read.hpp"
+#include "record_io/memory.hpp"
 
 namespace {
 
@@ -16,12 +14,7 @@ constexpr std::size_t values_per_statement = 5;
 std::vector<float> zero_samples(std::size_t n) {
   std::vector<float> samples;
   samples.reserve(n);
-  // Best effort: where the system cannot populate the pages, they fault in as they are
-  // zeroed below.
-  constexpr std::uintptr_t page = 4096;
-  auto begin = reinterpret_cast<std::uintptr_t>(samples.data()) & ~(page - 1);
-  auto end = (reinterpret_cast<std::uintptr_t>(samples.data() + n) + page - 1) & ~(page - 1);
-  ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+  record_io::populate(samples.data(), n * sizeof(float));
   samples.assign(n, 0.0f);
   return samples;
 }

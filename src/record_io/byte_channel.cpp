@@ -1,108 +1,84 @@
 #include "record_io/byte_channel.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "platform.hpp"
+
 namespace record_io {
 
-FdChannel::FdChannel(int fd, bool owned) : fd_(fd), owned_(owned) {
-  struct stat st {};
-  if (::fstat(fd_, &st) == 0) {
-    regular_ = S_ISREG(st.st_mode);
-    if (!regular_ && st.st_blksize > 0) buffer_size_ = static_cast<std::size_t>(st.st_blksize);
-  }
-  interactive_ = ::isatty(fd_) == 1;
+SystemChannel::SystemChannel(int handle, bool owned) : handle_(handle), owned_(owned) {
+  platform::HandleInfo info = platform::describe(handle_);
+  regular_ = info.regular;
+  interactive_ = info.interactive;
+  if (!regular_ && info.block_size > 0) buffer_size_ = info.block_size;
 }
 
-FdChannel::~FdChannel() {
-  if (owned_ && fd_ >= 0) ::close(fd_);
+SystemChannel::~SystemChannel() {
+  if (owned_ && handle_ >= 0) platform::close(handle_);
 }
 
-long FdChannel::read(char* buffer, std::size_t size) {
-  for (;;) {
-    ssize_t n = ::read(fd_, buffer, size);
-    if (n >= 0 || errno != EINTR) return static_cast<long>(n);
-  }
+long SystemChannel::read(char* buffer, std::size_t size) {
+  return platform::read(handle_, buffer, size);
 }
 
-bool FdChannel::write(const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd_, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
+bool SystemChannel::write(const char* data, std::size_t size) {
+  return platform::write(handle_, data, size);
 }
 
-bool FdChannel::unread(std::size_t n) {
-  if (n == 0) return true;
-  return ::lseek(fd_, -static_cast<off_t>(n), SEEK_CUR) >= 0;
+bool SystemChannel::unread(std::size_t n) {
+  return n == 0 || platform::seek_back(handle_, n);
 }
 
-bool FdChannel::cut() {
-  if (!regular_) return true;
-  off_t here = ::lseek(fd_, 0, SEEK_CUR);
-  return here >= 0 && ::ftruncate(fd_, here) == 0;
+bool SystemChannel::cut() {
+  return !regular_ || platform::truncate_here(handle_);
 }
 
-bool FdChannel::close() {
-  if (fd_ < 0) return true;
-  int fd = fd_;
-  fd_ = -1;
-  return !owned_ || ::close(fd) == 0;
+bool SystemChannel::close() {
+  if (handle_ < 0) return true;
+  int handle = handle_;
+  handle_ = -1;
+  return !owned_ || platform::close(handle);
 }
 
-namespace {
-
-// Opens name with flags; a directory is refused with EISDIR.
-int open_not_directory(const char* name, int flags) {
-  int fd = ::open(name, flags | O_CLOEXEC, 0666);
-  if (fd < 0) return -1;
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    errno = EISDIR;
-    return -1;
-  }
-  return fd;
+std::string_view SystemChannel::line_end() const {
+  return platform::line_end;
 }
 
-}  // namespace
+std::unique_ptr<ByteChannel> standard_stream(StandardStream which) {
+  platform::Handle handle = platform::standard_input;
+  if (which == StandardStream::output) handle = platform::standard_output;
+  if (which == StandardStream::error) handle = platform::standard_error;
+  return std::make_unique<SystemChannel>(handle, false);
+}
 
 OpenedFile open_file(const std::string& name, OpenStatus status) {
+  using platform::Access;
   OpenedFile result;
   if (name.find('\0') != std::string::npos) {
     result.error = EINVAL;
     return result;
   }
-  int fd = -1;
+  int handle = -1;
   if (status == OpenStatus::old) {
-    fd = open_not_directory(name.c_str(), O_RDONLY);
+    handle = platform::open(name, Access::read);
   } else {
-    fd = open_not_directory(name.c_str(), O_RDWR);
-    if (fd >= 0) {
+    handle = platform::open(name, Access::update);
+    if (handle >= 0) {
       result.writable = true;
     } else if (errno == ENOENT) {
-      fd = open_not_directory(name.c_str(), O_RDWR | O_CREAT);
-      result.writable = fd >= 0;
+      handle = platform::open(name, Access::create_update);
+      result.writable = handle >= 0;
     } else if (errno != EISDIR) {
-      fd = open_not_directory(name.c_str(), O_RDONLY);
+      handle = platform::open(name, Access::read);
     }
   }
-  if (fd < 0) {
+  if (handle < 0) {
     result.error = errno;
     return result;
   }
-  result.channel = std::make_unique<FdChannel>(fd, true);
+  result.channel = std::make_unique<SystemChannel>(handle, true);
   return result;
 }
 

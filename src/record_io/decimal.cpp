@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <limits>
+
+#if PEER_MERGE_HAVE_FAST_FLOAT
+#include <fast_float/fast_float.h>
+#endif
 
 namespace record_io {
 
@@ -15,9 +18,15 @@ double parse_scientific(char* text, char* digits_end, int count, std::int64_t ex
   *digits_end++ = 'e';
   char* end = std::to_chars(digits_end, digits_end + 24, exponent).ptr;
   double value = 0;
+#if PEER_MERGE_HAVE_FAST_FLOAT
+  // Beyond the double range the result is already the infinity or the zero.
+  fast_float::from_chars(text, end, value);
+  (void)count;
+#else
   if (std::from_chars(text, end, value).ec == std::errc::result_out_of_range) {
     return exponent + count > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   }
+#endif
   return value;
 }
 

@@ -4,20 +4,21 @@
 
 namespace record_io {
 
-std::string diagnostic_text(const Failure& failure, const StatementState& state) {
+std::string diagnostic_text(const Failure& failure, const StatementState& state,
+                            std::string_view line_end) {
   std::string out = failure.context;
   out += ": ";
-  if (failure.number == end_of_file) {
-    out += "end of file";
-  } else if (failure.number >= 0 && failure.number < 100) {
+  if (failure.system) {
     out += std::strerror(failure.number);
+  } else if (failure.number == end_of_file) {
+    out += "end of file";
   } else if (const char* text = message_text(failure.number)) {
     out += text;
   } else {
     out += "illegal error number ";
     out += std::to_string(failure.number);
   }
-  out += '\n';
+  out += line_end;
   if (state.unit >= 0) {
     out += "apparent state: unit ";
     out += std::to_string(state.unit);
@@ -28,16 +29,17 @@ std::string diagnostic_text(const Failure& failure, const StatementState& state)
     } else {
       out += "(unnamed)";
     }
-    out += '\n';
+    out += line_end;
   }
   if (state.format_recorded) {
     out += "last format: ";
     out += state.format;
-    out += '\n';
+    out += line_end;
   }
   out += "lately ";
   out += state.reading ? "reading" : "writing";
-  out += " sequential formatted external IO\n";
+  out += " sequential formatted external IO";
+  out += line_end;
   return out;
 }
 

@@ -42,7 +42,7 @@ const Edit& FormattedRead::next_data_edit() {
 }
 
 void FormattedRead::input_ended() {
-  if (reader_.error() != 0) io_.fail(reader_.error(), context);
+  if (reader_.error() != 0) io_.fail_system(reader_.error(), context);
   unit_.at_end = true;
   io_.fail(end_of_file, context);
 }
@@ -186,7 +186,7 @@ FormattedRead& FormattedRead::real(float& variable) {
 void FormattedRead::end() {
   reader_.consume_to(pos_);
   if (!reader_.skip_line()) {
-    if (reader_.error() != 0) io_.fail(reader_.error(), context);
+    if (reader_.error() != 0) io_.fail_system(reader_.error(), context);
     unit_.at_end = true;
   }
   io_.clear_format();

@@ -146,7 +146,7 @@ ListRead::ListRead(Runtime& io, int unit)
       pos_(line_.begin) {}
 
 void ListRead::input_ended() {
-  if (reader_.error() != 0) io_.fail(reader_.error(), "list in");
+  if (reader_.error() != 0) io_.fail_system(reader_.error(), "list in");
   unit_.at_end = true;
   io_.fail(end_of_file, "list in");
 }
@@ -211,7 +211,7 @@ ListRead& ListRead::reals(float* v, std::size_t n) {
 void ListRead::end() {
   reader_.consume_to(pos_);
   if (!reader_.skip_line()) {
-    if (reader_.error() != 0) io_.fail(reader_.error(), "list in");
+    if (reader_.error() != 0) io_.fail_system(reader_.error(), "list in");
     unit_.at_end = true;
   }
 }

@@ -41,13 +41,14 @@ void Runtime::open(int unit, std::string_view name, OpenStatus status) {
   if (u.channel) close(unit);
   std::size_t length = name.find_last_not_of(' ');
   name = name.substr(0, length == std::string_view::npos ? 0 : length + 1);
-  if (name.empty()) fail(null_file_name, "open");
+  // The unit names the file as opened, even when the name is empty.
   u.name.assign(name);
   u.named = true;
   state_.unit_named = true;
   state_.unit_name = u.name;
+  if (name.empty()) fail(null_file_name, "open");
   OpenedFile file = open_file(u.name, status);
-  if (!file.channel) fail(file.error, "open");
+  if (!file.channel) fail_system(file.error, "open");
   u.channel = std::move(file.channel);
   u.readable = true;
   u.writable = file.writable;
@@ -59,9 +60,9 @@ void Runtime::close(int unit) {
   Unit& u = unit_or_fail(unit, "close");
   if (!u.channel) return;
   bool wrote = u.last_was_write;
-  if (u.writer && !u.writer->flush()) fail(errno, "write");
+  if (u.writer && !u.writer->flush()) fail_system(errno, "write");
   if (wrote && !u.channel->cut()) fail(truncation_failed, "endfile");
-  if (!u.channel->close() && wrote) fail(errno, "write");
+  if (!u.channel->close() && wrote) fail_system(errno, "write");
   release(u);
   state_.unit_named = false;
   state_.unit_name = {};
@@ -94,10 +95,10 @@ void Runtime::shutdown() noexcept {
   if (Unit& out = units_[output_unit]; out.writer) out.writer->flush();
 }
 
-void Runtime::fail(int number, const char* context) {
-  std::string report = diagnostic_text({number, context}, state_);
+void Runtime::report(const Failure& failure) {
   if (Unit& err = units_[error_unit]; err.channel) {
-    err.channel->write(report.data(), report.size());
+    std::string text = diagnostic_text(failure, state_, err.channel->line_end());
+    err.channel->write(text.data(), text.size());
   }
   shutdown();
   ends_.abort();
@@ -114,7 +115,7 @@ Unit& Runtime::begin_statement(int unit, bool reading, const Format* format) {
   if (format && !format->valid()) fail(error_in_format, "fmt");
   if (reading) {
     if (u.at_end) fail(end_of_file, start);
-    if (!u.readable) fail(EBADF, start);
+    if (!u.readable) fail_system(EBADF, start);
   } else if (!u.writable) {
     fail(cant_write_file, start);
   }
@@ -122,7 +123,7 @@ Unit& Runtime::begin_statement(int unit, bool reading, const Format* format) {
 }
 
 TextReader& Runtime::reader(Unit& u) {
-  if (u.writer && !u.writer->flush()) fail(errno, "write");
+  if (u.writer && !u.writer->flush()) fail_system(errno, "write");
   if (!u.reader) u.reader = std::make_unique<TextReader>(*u.channel);
   u.last_was_write = false;
   return *u.reader;
@@ -130,7 +131,7 @@ TextReader& Runtime::reader(Unit& u) {
 
 TextWriter& Runtime::writer(Unit& u) {
   if (u.reader && u.reader->read_ahead() > 0) {
-    if (!u.channel->unread(u.reader->read_ahead())) fail(errno, "write start");
+    if (!u.channel->unread(u.reader->read_ahead())) fail_system(errno, "write start");
     u.reader->drop_read_ahead();
   }
   if (!u.writer) u.writer = std::make_unique<TextWriter>(*u.channel);

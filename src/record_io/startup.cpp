@@ -1,107 +1,66 @@
 #include "record_io/startup.hpp"
 
-#include <unistd.h>
-
-#include <csignal>
-#include <cstdlib>
-#include <cstring>
+#include "platform.hpp"
 
 namespace record_io {
 
 namespace {
 
+// The process's runtime, for the signal handlers and the exit hook alone.
 Runtime* the_runtime = nullptr;
-int stored_argc = 0;
-char** stored_argv = nullptr;
-
-void write_error(const char* text) {
-  std::size_t n = std::strlen(text);
-  while (n > 0) {
-    ssize_t w = ::write(STDERR_FILENO, text, n);
-    if (w <= 0) return;
-    text += w;
-    n -= static_cast<std::size_t>(w);
-  }
-}
 
 [[noreturn]] void abnormal_end() {
-  std::signal(SIGABRT, SIG_DFL);
-  std::abort();
+  platform::abort_process(false);
 }
 
 [[noreturn]] void normal_end() {
-  std::exit(0);
+  platform::exit_process(0);
 }
 
 // The signal table: message, then the exit hook; status 1, or an abnormal end for the
 // floating-point exception and abort signals.
-extern "C" void on_signal(int signal) {
+void on_signal(platform::Signal signal) {
+  using platform::Signal;
   const char* message = "Killed";
-  bool abnormal = false;
   switch (signal) {
-    case SIGINT:
+    case Signal::interrupt:
       message = "Interrupt";
       break;
-    case SIGFPE:
+    case Signal::floating_point:
       message = "Floating Exception";
-      abnormal = true;
       break;
-    case SIGABRT:
+    case Signal::abort:
       message = "IOT Trap";
-      abnormal = true;
       break;
-    default:
+    case Signal::termination:
       break;
   }
-  write_error(message);
-  write_error("\n");
+  platform::write_error_text(message);
+  platform::write_error_text(platform::line_end);
   if (the_runtime) the_runtime->shutdown();
-  if (abnormal) abnormal_end();
-  ::_exit(1);
+  // A floating-point exception is a crash of the program: it keeps whatever core file the
+  // system's settings give.
+  if (signal == Signal::floating_point) platform::abort_process(true);
+  if (signal == Signal::abort) platform::abort_process(false);
+  platform::exit_now(1);
 }
 
-extern "C" void exit_hook() {
+void exit_hook() {
   if (the_runtime) the_runtime->shutdown();
-}
-
-void install(int signal) {
-  struct sigaction action {};
-  action.sa_handler = on_signal;
-  sigemptyset(&action.sa_mask);
-  sigaction(signal, &action, nullptr);
 }
 
 }  // namespace
 
 Runtime& start_process(int argc, char** argv) {
-  stored_argc = argc;
-  stored_argv = argv;
-  install(SIGFPE);
-  install(SIGABRT);
-  struct sigaction interrupt {};
-  if (sigaction(SIGINT, nullptr, &interrupt) == 0 && interrupt.sa_handler != SIG_IGN) {
-    install(SIGINT);
-  }
-  install(SIGTERM);
+  platform::prepare_standard_streams();
+  platform::install_signal_handlers(on_signal);
   // Never destroyed: the exit hook and the signal handlers may use it to the very end.
-  the_runtime = new Runtime(std::make_unique<FdChannel>(STDIN_FILENO, false),
-                            std::make_unique<FdChannel>(STDOUT_FILENO, false),
-                            std::make_unique<FdChannel>(STDERR_FILENO, false),
-                            ProcessEnds{normal_end, abnormal_end});
-  std::atexit(exit_hook);
+  the_runtime =
+      new Runtime(standard_stream(StandardStream::input), standard_stream(StandardStream::output),
+                  standard_stream(StandardStream::error), ProcessEnds{normal_end, abnormal_end});
+  the_runtime->set_arguments(argc, argv);
+  platform::at_exit(exit_hook);
   return *the_runtime;
-}
-
-Runtime& process_runtime() {
-  return *the_runtime;
-}
-
-int argument_count() {
-  return stored_argc;
-}
-
-const char* argument(int i) {
-  return i >= 0 && i < stored_argc ? stored_argv[i] : nullptr;
 }
 
 }  // namespace record_io

@@ -62,7 +62,7 @@ TEST(CombinedFile, RecordsAreFixedPointFieldsSeparatedByCommas) {
                      component(row.i, row.dt, last_of(n, row.z)));
     const Outcome run = box.run("x.at2\ny.at2\nz.at2\nout.csv\n");
     EXPECT_TRUE(ended_normally(run));
-    const std::string file = box.read("out.csv");
+    const std::string file = box.read_output("out.csv");
     ASSERT_EQ(file.size(), n * 41);
     EXPECT_EQ(file.substr(file.size() - 41), std::string(row.record) + "\n");
   }
@@ -75,7 +75,7 @@ TEST(CombinedFile, TimeColumnOf33000PointsEndsAt329Seconds) {
   box.write("c.at2", component(33000, ".01000", values).text());
   const Outcome run = box.run("c.at2\nc.at2\nc.at2\nout.csv\n");
   EXPECT_TRUE(ended_normally(run));
-  const std::string file = box.read("out.csv");
+  const std::string file = box.read_output("out.csv");
   ASSERT_EQ(file.size(), 33000U * 41);
   EXPECT_EQ(file.substr(0, 8), "  0.000,");
   EXPECT_EQ(file.substr(file.size() - 41, 8), "329.990,");
@@ -94,7 +94,7 @@ TEST(CombinedFile, ThirdHeaderGivesLengthAndTimeStep) {
   const Outcome run = box.run("x.at2\ny.at2\nz.at2\nout.csv\n");
   EXPECT_TRUE(ended_normally(run));
   EXPECT_EQ(run.out, transcript(cx.echo("10  0.5"), cy.echo("3  2."), cz.echo("7  0.25")));
-  EXPECT_EQ(box.read("out.csv"), combined(7, 0.25F, x, y, z));
+  EXPECT_EQ(box.read_output("out.csv"), combined(7, 0.25F, x, y, z));
 }
 
 TEST(CombinedFile, CountsAbove33000AreReadWholeAndShortColumnsAreZero) {
@@ -109,7 +109,7 @@ TEST(CombinedFile, CountsAbove33000AreReadWholeAndShortColumnsAreZero) {
   const Outcome run = box.run("x.at2\ny.at2\nz.at2\nout.csv\n");
   EXPECT_TRUE(ended_normally(run));
   EXPECT_EQ(run.err, "");
-  EXPECT_TRUE(same_lines(box.read("out.csv"), combined(35000, 0.005F, x, y, z)));
+  EXPECT_TRUE(same_lines(box.read_output("out.csv"), combined(35000, 0.005F, x, y, z)));
 }
 
 TEST(CombinedFile, LongerComponentsBeforeShortThirdAreCutToItsLength) {
@@ -120,7 +120,7 @@ TEST(CombinedFile, LongerComponentsBeforeShortThirdAreCutToItsLength) {
                    component(3, "0.01", z));
   const Outcome run = box.run("x.at2\ny.at2\nz.at2\nout.csv\n");
   EXPECT_TRUE(ended_normally(run));
-  EXPECT_EQ(box.read("out.csv"), combined(3, 0.01F, x, x, z));
+  EXPECT_EQ(box.read_output("out.csv"), combined(3, 0.01F, x, x, z));
 }
 
 TEST(CombinedFile, ExistingLongerFileIsCutToNewRecords) {
@@ -132,7 +132,7 @@ TEST(CombinedFile, ExistingLongerFileIsCutToNewRecords) {
   box.write("out.csv", old);
   const Outcome run = box.run("c.at2\nc.at2\nc.at2\nout.csv\n");
   EXPECT_TRUE(ended_normally(run));
-  EXPECT_EQ(box.read("out.csv"), combined(3, 0.1F, v, v, v));
+  EXPECT_EQ(box.read_output("out.csv"), combined(3, 0.1F, v, v, v));
 }
 
 TEST(CombinedFile, NoRecordLeavesExistingFileAndCreatesMissingOneEmpty) {
@@ -147,7 +147,7 @@ TEST(CombinedFile, NoRecordLeavesExistingFileAndCreatesMissingOneEmpty) {
     const Outcome created = box.run("c.at2\nc.at2\nc.at2\nnew.csv\n");
     EXPECT_TRUE(ended_normally(created));
     ASSERT_TRUE(box.exists("new.csv"));
-    EXPECT_EQ(box.read("new.csv"), "");
+    EXPECT_EQ(box.read_output("new.csv"), "");
   }
 }
 
@@ -157,7 +157,7 @@ TEST(CombinedFile, FailureToOpenOrWriteIsFatal) {
     std::string err;
   };
   const Row rows[] = {
-      {"   ", fatal("open: null file name", "unit 11 (unnamed)", "", Lately::reading)},
+      {"   ", fatal("open: null file name", "unit 11 named ", "", Lately::reading)},
       {"nodir/out.csv", fatal("open: No such file or directory", "unit 11 named nodir/out.csv", "",
                               Lately::reading)},
       {"sub", fatal("open: Is a directory", "unit 11 named sub", "", Lately::reading)},

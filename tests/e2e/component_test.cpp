@@ -56,8 +56,8 @@ TEST(ComponentOpen, BlankNameOrDirectoryIsFatal) {
     std::string err;
   };
   const Row rows[] = {
-      {"\n", fatal("open: null file name", "unit 11 (unnamed)", kListIo, Lately::writing)},
-      {"      \n", fatal("open: null file name", "unit 11 (unnamed)", kListIo, Lately::writing)},
+      {"\n", fatal("open: null file name", "unit 11 named ", kListIo, Lately::writing)},
+      {"      \n", fatal("open: null file name", "unit 11 named ", kListIo, Lately::writing)},
       {"sub\n", fatal("open: Is a directory", "unit 11 named sub", kListIo, Lately::writing)},
   };
   for (const Row& row : rows) {
@@ -143,7 +143,7 @@ TEST(ComponentHeader, FieldsAreReadFromFixedColumns) {
     const std::string stage = c.echo(row.shown);
     EXPECT_EQ(run.out, transcript(stage, stage, stage));
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(box.read("out.csv").size(), static_cast<std::size_t>(row.nt) * 41);
+    EXPECT_EQ(box.read_output("out.csv").size(), static_cast<std::size_t>(row.nt) * 41);
   }
 }
 
@@ -222,7 +222,7 @@ TEST(ComponentFile, HeaderWithoutLineFeedIsEnoughWhenNoSampleIsRead) {
   const Outcome run = box.run(kSameFileThrice);
   EXPECT_TRUE(ended_normally(run));
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(box.read("out.csv"), "");
+  EXPECT_EQ(box.read_output("out.csv"), "");
 }
 
 TEST(ComponentFile, CarriageReturnBeforeLineFeedBelongsToTheLineEnd) {
@@ -244,7 +244,7 @@ TEST(ComponentFile, CarriageReturnBeforeLineFeedBelongsToTheLineEnd) {
   const std::string stage = lf.echo("7  0.0199999996");
   EXPECT_EQ(run.out, transcript(stage, stage, stage));
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(box.read("out.csv"), combined(7, 0.02F, v, v, v));
+  EXPECT_EQ(box.read_output("out.csv"), combined(7, 0.02F, v, v, v));
 }
 
 // With CR CR LF line ends one carriage return stays in each line as an ordinary character.
@@ -262,7 +262,7 @@ TEST(ComponentFile, CarriageReturnInsideLineIsOrdinaryCharacter) {
   EXPECT_EQ(run.out, transcript(stage, stage, stage));
   EXPECT_EQ(run.err, "");
   const std::vector<float> v = {1, 2, 3, 4, 5, 6, 7};
-  EXPECT_EQ(box.read("out.csv"), combined(7, 0.02F, v, v, v));
+  EXPECT_EQ(box.read_output("out.csv"), combined(7, 0.02F, v, v, v));
 }
 
 TEST(ComponentFile, CarriageReturnWhereNumberIsSoughtIsFatal) {

@@ -30,7 +30,7 @@ TEST(Dialogue, GoldenRunWritesTranscriptAndCombinedFile) {
   EXPECT_TRUE(ended_normally(run));
   EXPECT_EQ(run.out, read_file(kFixtures / "basic" / "stdout.txt"));
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(box.read("merged.csv"), read_file(kFixtures / "basic" / "combined.csv"));
+  EXPECT_EQ(box.read_output("merged.csv"), read_file(kFixtures / "basic" / "combined.csv"));
 }
 
 TEST(Dialogue, PointsRecordShowsCountAndTimeStep) {
@@ -65,7 +65,8 @@ TEST(Dialogue, PointsRecordShowsCountAndTimeStep) {
     const std::string stage = c.echo(row.shown);
     EXPECT_EQ(run.out, transcript(stage, stage, stage));
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(box.read("out.csv").size(), static_cast<std::size_t>(row.nt > 0 ? row.nt : 0) * 41);
+    EXPECT_EQ(box.read_output("out.csv").size(),
+              static_cast<std::size_t>(row.nt > 0 ? row.nt : 0) * 41);
   }
 }
 
@@ -80,7 +81,7 @@ TEST(Dialogue, SameFileMayBeGivenThreeTimes) {
   EXPECT_TRUE(ended_normally(run));
   const std::string stage = c.echo("7  0.5");
   EXPECT_EQ(run.out, transcript(stage, stage, stage));
-  EXPECT_EQ(box.read("out.csv"), combined(7, 0.5F, v, v, v));
+  EXPECT_EQ(box.read_output("out.csv"), combined(7, 0.5F, v, v, v));
 }
 
 TEST(Dialogue, NameKeepsLeadingBlanksAndDropsTrailingOnes) {
@@ -116,7 +117,7 @@ TEST(Dialogue, NamesLongerThanEightyCharactersAreTakenWhole) {
   EXPECT_TRUE(ended_normally(run));
   EXPECT_EQ(run.err, "");
   const std::vector<float> v(4, 1.0F);
-  EXPECT_EQ(box.read(output_name), combined(4, 1.0F, v, v, v));
+  EXPECT_EQ(box.read_output(output_name), combined(4, 1.0F, v, v, v));
 }
 
 TEST(Dialogue, NameLinesEndedByCarriageReturnAndLineFeed) {
@@ -150,7 +151,7 @@ TEST(Dialogue, OutputNameMayOverwriteAnInputFile) {
   box.write("c.at2", c.text());
   const Outcome run = box.run("c.at2\nc.at2\nc.at2\nc.at2\n");
   EXPECT_TRUE(ended_normally(run));
-  EXPECT_EQ(box.read("c.at2"), combined(6, 0.25F, v, v, v));
+  EXPECT_EQ(box.read_output("c.at2"), combined(6, 0.25F, v, v, v));
 }
 
 // Standard input that runs out before a name is complete ends the run at that read.

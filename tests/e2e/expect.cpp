@@ -130,6 +130,14 @@ testing::AssertionResult ended_normally(const Outcome& outcome) {
 }
 
 testing::AssertionResult aborted(const Outcome& outcome) {
+  // The C runtime's abort: SIGABRT on Linux, exit status 3 on Windows.
+  if (target().windows) {
+    if (!outcome.timed_out && outcome.signal == 0 && outcome.exit_status == 3) {
+      return testing::AssertionSuccess();
+    }
+    return testing::AssertionFailure()
+           << "expected an abort (exit status 3), but the program " << describe(outcome);
+  }
   if (!outcome.timed_out && outcome.signal == SIGABRT) return testing::AssertionSuccess();
   return testing::AssertionFailure()
          << "expected an abort (SIGABRT), but the program " << describe(outcome);

@@ -45,11 +45,21 @@ void ignore_sigpipe_once() {
   (void)done;
 }
 
+// The command line that runs `program`: under Wine for a Windows build.
+std::vector<std::string> command_line(const Launch& launch) {
+  const Target& t = target();
+  std::vector<std::string> args;
+  if (t.windows) args.push_back(t.wine);
+  args.push_back((launch.program.empty() ? t.program : launch.program).string());
+  args.insert(args.end(), launch.arguments.begin(), launch.arguments.end());
+  return args;
+}
+
 // Child side between fork and exec: only async-signal-safe calls.
 [[noreturn]] void exec_child(const char* workdir, int in, int out, int err, const Launch& launch,
-                             bool drop_root) {
-  const rlimit no_core{0, 0};
-  ::setrlimit(RLIMIT_CORE, &no_core);
+                             bool drop_root, char* const* argv) {
+  const rlimit core{launch.allow_core ? RLIM_INFINITY : 0, launch.allow_core ? RLIM_INFINITY : 0};
+  ::setrlimit(RLIMIT_CORE, &core);
   sigset_t none;
   sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -64,12 +74,68 @@ void ignore_sigpipe_once() {
       (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
     ::_exit(126);
   }
-  char* const argv[] = {const_cast<char*>(PEER_MERGE_BIN), nullptr};
-  ::execve(PEER_MERGE_BIN, argv, environ);
+  ::execve(argv[0], argv, environ);
   ::_exit(127);
 }
 
+// The first executable file called `name` on the PATH, or name itself.
+std::string find_on_path(const std::string& name) {
+  if (name.find('/') != std::string::npos) return name;
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  for (std::size_t start = 0; start <= dirs.size();) {
+    std::size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    std::string candidate = dirs.substr(start, end - start) + "/" + name;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return name;
+}
+
 }  // namespace
+
+const Target& target() {
+  static const Target t = [] {
+    Target made;
+    const char* program = std::getenv("PEER_E2E_PROGRAM");
+    made.program = program && *program ? program : PEER_MERGE_BIN;
+    made.bin_dir = made.program.parent_path();
+    const char* kind = std::getenv("PEER_E2E_TARGET");
+    made.windows = kind && std::string_view(kind) == "windows";
+    if (made.windows) {
+      const char* wine = std::getenv("PEER_E2E_WINE");
+      made.wine = find_on_path(wine && *wine ? wine : "wine");
+      // Wine's own diagnostics would mix with the program's on standard error.
+      ::setenv("WINEDEBUG", "-all", 1);
+    }
+    return made;
+  }();
+  return t;
+}
+
+std::filesystem::path program_path(std::string_view name) {
+  std::string file(name);
+  if (target().windows) file += ".exe";
+  return target().bin_dir / file;
+}
+
+std::string from_native_lines(std::string text, std::string_view what) {
+  if (!target().windows) return text;
+  std::string lines;
+  lines.reserve(text.size());
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    if (text[k] == '\n') {
+      if (lines.empty() || lines.back() != '\r') {
+        ADD_FAILURE() << what << ": a line feed without a carriage return before it, at byte " << k;
+      } else {
+        lines.pop_back();
+      }
+    }
+    lines += text[k];
+  }
+  return lines;
+}
 
 Process::Process(const std::filesystem::path& workdir, const Launch& launch)
     : deadline_(Clock::now() + launch.timeout) {
@@ -83,9 +149,13 @@ Process::Process(const std::filesystem::path& workdir, const Launch& launch)
   const bool drop_root = launch.unprivileged && ::geteuid() == 0;
   if (drop_root && ::chmod(workdir.c_str(), 0777) != 0) fail_system("chmod");
   const std::string dir = workdir.string();
+  std::vector<std::string> args = command_line(launch);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
   pid_ = ::fork();
   if (pid_ < 0) fail_system("fork");
-  if (pid_ == 0) exec_child(dir.c_str(), in[0], out[1], err[1], launch, drop_root);
+  if (pid_ == 0) exec_child(dir.c_str(), in[0], out[1], err[1], launch, drop_root, argv.data());
   ::close(in[0]);
   ::close(out[1]);
   ::close(err[1]);
@@ -185,9 +255,14 @@ Outcome Process::finish() {
   }
   pid_ = -1;
   if (!outcome.timed_out && WIFEXITED(status)) outcome.exit_status = WEXITSTATUS(status);
-  if (!outcome.timed_out && WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
+  if (!outcome.timed_out && WIFSIGNALED(status)) {
+    outcome.signal = WTERMSIG(status);
+    outcome.core_dumped = WCOREDUMP(status);
+  }
   close_fd(out_);
   close_fd(err_);
+  outcome.out = from_native_lines(std::move(outcome.out), "standard output");
+  outcome.err = from_native_lines(std::move(outcome.err), "standard error");
   return outcome;
 }
 
@@ -210,6 +285,10 @@ void Sandbox::write(std::string_view name, std::string_view bytes) const {
 
 std::string Sandbox::read(std::string_view name) const {
   return read_file(path(name));
+}
+
+std::string Sandbox::read_output(std::string_view name) const {
+  return from_native_lines(read(name), name);
 }
 
 bool Sandbox::exists(std::string_view name) const {

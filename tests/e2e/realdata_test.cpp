@@ -113,8 +113,9 @@ TEST_F(RealData, RecordsWithFittingHeadersMergeValueByValue) {
     EXPECT_TRUE(ended_normally(run));
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out, transcript(stages[0], stages[1], stages[2]));
-    EXPECT_TRUE(same_lines(box.read("merged.csv"), combined(merge.nt, merge.dt, records[0].values,
-                                                            records[1].values, records[2].values)));
+    EXPECT_TRUE(same_lines(
+        box.read_output("merged.csv"),
+        combined(merge.nt, merge.dt, records[0].values, records[1].values, records[2].values)));
   }
 }
 

@@ -77,7 +77,8 @@ TEST(Samples, FreeFormValuesFillTheArray) {
     const Outcome run = merge_thrice(box, with_data(row.nt, row.data));
     EXPECT_TRUE(ended_normally(run));
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(box.read("out.csv"), combined(row.nt, 1.0F, row.values, row.values, row.values));
+    EXPECT_EQ(box.read_output("out.csv"),
+              combined(row.nt, 1.0F, row.values, row.values, row.values));
   }
 }
 
@@ -87,7 +88,7 @@ TEST(Samples, HundredPointsReadAllTwentyLines) {
   Sandbox box;
   const Outcome run = merge_thrice(box, with_data(100, data_lines(values)));
   EXPECT_TRUE(ended_normally(run));
-  EXPECT_EQ(box.read("out.csv"), combined(100, 1.0F, values, values, values));
+  EXPECT_EQ(box.read_output("out.csv"), combined(100, 1.0F, values, values, values));
 }
 
 TEST(Samples, MalformedDataIsFatal) {

@@ -38,7 +38,7 @@ void check_every_cut(const std::string& whole) {
     ASSERT_FALSE(run.timed_out);
     if (run.exit_status == 0) {
       EXPECT_EQ(run.err, "");
-      EXPECT_EQ(box.read("out.csv").size(), 7U * 41);
+      EXPECT_EQ(box.read_output("out.csv").size(), 7U * 41);
       ++merged;
     } else {
       EXPECT_TRUE(aborted(run));

@@ -4,8 +4,10 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace record_io::testing {
@@ -44,9 +46,17 @@ std::string stdin_report(std::string_view error_line, std::string_view format) {
 }
 
 ScratchDir::ScratchDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "record_io.XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no scratch directory");
-  dir_ = pattern;
+  std::random_device entropy;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    auto candidate = std::filesystem::temp_directory_path() /
+                     ("record_io." + std::to_string(entropy()) + std::to_string(entropy()));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) {
+      dir_ = candidate.generic_string();
+      return;
+    }
+  }
+  throw std::runtime_error("no scratch directory");
 }
 
 ScratchDir::~ScratchDir() {

@@ -1,6 +1,7 @@
 // The fatal diagnostic, and the runtime's units: opening and closing files, the end of
 // the run, and what happens to pending output.
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -42,41 +43,57 @@ TEST(DiagnosticText, WritesFourLines) {
     const char* text;
   };
   const Case cases[] = {
-      {{ENOENT, "open"},
-       state(11, "comp1.txt", "list io", false),
+      {Failure::of_system(ENOENT, "open"), state(11, "comp1.txt", "list io", false),
        "open: No such file or directory\napparent state: unit 11 named comp1.txt\n"
        "last format: list io\nlately writing sequential formatted external IO\n"},
-      {{end_of_file, "fmt"},
-       state(5, "", "(a80)", true),
+      {Failure::of_layer(end_of_file, "fmt"), state(5, "", "(a80)", true),
        "fmt: end of file\napparent state: unit 5 (unnamed)\nlast format: (a80)\n"
        "lately reading sequential formatted external IO\n"},
-      {{null_file_name, "open"},
-       state(11, "", "", true),
+      {Failure::of_layer(null_file_name, "open"), state(11, "", "", true),
        "open: null file name\napparent state: unit 11 (unnamed)\n"
        "lately reading sequential formatted external IO\n"},
-      {{truncation_failed, "endfile"},
-       state(11, "out.csv", "", false),
+      {Failure::of_layer(truncation_failed, "endfile"), state(11, "out.csv", "", false),
        "endfile: truncation failed in endfile\napparent state: unit 11 named out.csv\n"
        "lately writing sequential formatted external IO\n"},
-      {{incomprehensible_list_input, "list in"},
-       state(11, "a b", "list io", true),
+      {Failure::of_layer(incomprehensible_list_input, "list in"), state(11, "a b", "list io", true),
        "list in: incomprehensible list input\napparent state: unit 11 named a b\n"
        "last format: list io\nlately reading sequential formatted external IO\n"},
-      {{read_unexpected_character, "fmt"},
+      {Failure::of_layer(read_unexpected_character, "fmt"),
        state(11, "h.at2", "(5X,I6,5X,F7.0)", true),
        "fmt: read unexpected character\napparent state: unit 11 named h.at2\n"
        "last format: (5X,I6,5X,F7.0)\nlately reading sequential formatted external IO\n"},
-      {{cant_write_file, "write start"},
+      {Failure::of_layer(cant_write_file, "write start"),
        state(11, "ro.csv", "(F7.3,3(\x02,\x02,F10.3))", false),
        "write start: can't write file\napparent state: unit 11 named ro.csv\n"
        "last format: (F7.3,3(\x02,\x02,F10.3))\n"
        "lately writing sequential formatted external IO\n"},
-      {{EISDIR, "open"},
-       state(11, "dir", "", false),
+      {Failure::of_system(EISDIR, "open"), state(11, "dir", "", false),
        "open: Is a directory\napparent state: unit 11 named dir\n"
        "lately writing sequential formatted external IO\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(diagnostic_text(c.failure, c.state), c.text);
+}
+
+TEST(DiagnosticText, SystemErrorsOfAnyNumberCarryTheSystemsText) {
+  // Linux numbers its errors past 100 (122: the disk quota exceeded); the layer's own
+  // numbers start at 100 too, but never stand for a system error.
+  const StatementState s = state(11, "out.csv", "", false);
+  for (int error : {EACCES, 107, 115, 122, 127}) {
+    SCOPED_TRACE(error);
+    EXPECT_EQ(diagnostic_text(Failure::of_system(error, "write"), s),
+              "write: " + std::string(std::strerror(error)) +
+                  "\napparent state: unit 11 named out.csv\n"
+                  "lately writing sequential formatted external IO\n");
+  }
+  EXPECT_EQ(diagnostic_text(Failure::of_layer(null_file_name, "open"), s).substr(0, 22),
+            "open: null file name\na");
+}
+
+TEST(DiagnosticText, LinesEndAsTheErrorChannelsDo) {
+  EXPECT_EQ(
+      diagnostic_text(Failure::of_layer(end_of_file, "fmt"), state(5, "", "(a80)", true), "\r\n"),
+      "fmt: end of file\r\napparent state: unit 5 (unnamed)\r\nlast format: (a80)\r\n"
+      "lately reading sequential formatted external IO\r\n");
 }
 
 std::string open_report(const std::string& error, const std::string& unit_line,
@@ -97,10 +114,9 @@ TEST(Open, ReportsFailuresWithTheUnitsName) {
     std::string report;
   };
   const Case cases[] = {
-      {"   ", OpenStatus::old,
-       open_report("open: null file name", "(unnamed)", "list io", "writing")},
+      {"   ", OpenStatus::old, open_report("open: null file name", "named ", "list io", "writing")},
       {"", OpenStatus::unknown,
-       open_report("open: null file name", "(unnamed)", "list io", "writing")},
+       open_report("open: null file name", "named ", "list io", "writing")},
       {missing + "   ", OpenStatus::old,
        open_report("open: No such file or directory", "named " + missing, "list io", "writing")},
       {"  " + missing, OpenStatus::old,

@@ -10,13 +10,14 @@
 
 namespace record_io {
 
-// Collects whole records and hands them to the channel when the buffer fills, at flush(),
-// or at once for an interactive channel (a console sees each record as it ends).
+// Collects whole records, each with the channel's line end, and hands them to the channel when the
+// buffer fills, at flush(), or at once for an interactive channel (a console sees each record as it
+// ends).
 class TextWriter {
  public:
   explicit TextWriter(ByteChannel& channel);
 
-  // Appends the record and a line feed; false with errno set when a write fails.
+  // Appends the record and the channel's line end; false with errno set when a write fails.
   bool put(std::string_view record) {
     char* p = room(record.size());
     if (!p) return put_slowly(record);
@@ -24,17 +25,19 @@ class TextWriter {
     commit(record.size());
     return true;
   }
-  // Space for a record of n characters and its line feed at the end of the buffer, for a
+  // Space for a record of n characters and its line end at the end of the buffer, for a
   // statement to build the record in place; nullptr when the buffer lacks the room or the
   // channel is interactive. Nothing there is handed on before commit().
   char* room(std::size_t n) {
-    return used_ + n + 1 <= buffer_.size() && !interactive_ ? buffer_.data() + used_ : nullptr;
+    return used_ + n + 2 <= buffer_.size() && !interactive_ ? buffer_.data() + used_ : nullptr;
   }
   // The record of n characters built in room() is done: it joins the buffer, with its
-  // line feed.
+  // line end.
   void commit(std::size_t n) {
-    buffer_[used_ + n] = '\n';
-    used_ += n + 1;
+    char* end = buffer_.data() + used_ + n;
+    if (crlf_) *end++ = '\r';
+    *end++ = '\n';
+    used_ = static_cast<std::size_t>(end - buffer_.data());
   }
   // Hands everything buffered to the channel; false with errno set when that fails.
   bool flush();
@@ -46,6 +49,7 @@ class TextWriter {
   std::vector<char> buffer_;
   std::size_t used_ = 0;
   bool interactive_;
+  bool crlf_;  // lines end with a carriage return and a line feed
 };
 
 }  // namespace record_io

@@ -18,11 +18,13 @@ struct StatementState {
   bool reading = false;  // the direction of the last statement
 };
 
-// The report, each line ended by a newline:
+// The report:
 //   the error line ("<context>: <system text>", "<context>: end of file" or
 //   "<context>: <message>"), "apparent state: unit N named NAME" (or "(unnamed)"),
 //   "last format: FORMAT" while one is recorded, and
 //   "lately reading|writing sequential formatted external IO".
-std::string diagnostic_text(const Failure& failure, const StatementState& state);
+// The lines end with line_end.
+std::string diagnostic_text(const Failure& failure, const StatementState& state,
+                            std::string_view line_end = "\n");
 
 }  // namespace record_io

@@ -3,9 +3,8 @@
 
 namespace record_io {
 
-// A failure is known by a number and a context naming the step that failed.
-// Numbers below 100 are the C runtime's error numbers (errno); end_of_file is -1;
-// the layer's own errors are numbered from 100 up.
+// The layer's own failures: the end of an input, and errors numbered from 100 up. A
+// failure of the system is known by the C runtime's error number instead (Failure).
 enum ErrorNumber : int {
   end_of_file = -1,
   error_in_format = 100,              // a format text that cannot be parsed
@@ -19,9 +18,16 @@ enum ErrorNumber : int {
   cant_write_file = 127,              // a write on a unit that cannot be written
 };
 
+// A failure: what went wrong and the step that failed ("open", "fmt", "list in", ...).
 struct Failure {
-  int number;           // an ErrorNumber, or an errno value below 100
-  const char* context;  // the step that failed: "open", "fmt", "list in", ...
+  bool system;  // number is the C runtime's error number (errno), whatever its value
+  int number;   // otherwise an ErrorNumber
+  const char* context;
+
+  static Failure of_system(int error, const char* context) { return {true, error, context}; }
+  static Failure of_layer(ErrorNumber number, const char* context) {
+    return {false, number, context};
+  }
 };
 
 // The layer's own message for number (100 and up); nullptr for an unknown number.

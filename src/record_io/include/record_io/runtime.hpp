@@ -69,8 +69,15 @@ class Runtime {
   void shutdown() noexcept;
 
   // Reports the failure with the fatal diagnostic on unit 0, runs the exit hook and ends
-  // the run abnormally.
-  [[noreturn]] void fail(int number, const char* context);
+  // the run abnormally: a failure of the layer's own (number), or of the system (error,
+  // the C runtime's error number).
+  [[noreturn]] void fail(ErrorNumber number, const char* context) {
+    report(Failure::of_layer(number, context));
+  }
+  [[noreturn]] void fail_system(int error, const char* context) {
+    report(Failure::of_system(error, context));
+  }
+  [[noreturn]] void report(const Failure& failure);
 
   // --- For statements ---
   // Starts a statement on `unit`: records its direction and its format (nullptr: a
@@ -85,12 +92,22 @@ class Runtime {
   void put_record(Unit& u, std::string_view record) {
     TextWriter& w = u.writer && u.last_was_write ? *u.writer : writer(u);
     // Failed writes to the standard streams go unreported; those to a file end the run.
-    if (!w.put(record) && u.named) fail(errno, "write");
+    if (!w.put(record) && u.named) fail_system(errno, "write");
   }
   // A buffer for the record a statement is building, reused from statement to statement.
   RecordBuffer& record() { return record_; }
 
   const StatementState& state() const { return state_; }
+
+  // The command-line arguments, stored at start-up (the program does not use them).
+  void set_arguments(int count, char** values) {
+    argument_count_ = count;
+    arguments_ = values;
+  }
+  int argument_count() const { return argument_count_; }
+  const char* argument(int i) const {
+    return i >= 0 && i < argument_count_ ? arguments_[i] : nullptr;
+  }
 
  private:
   Unit& unit_or_fail(int number, const char* context);
@@ -101,6 +118,8 @@ class Runtime {
   ProcessEnds ends_;
   RecordBuffer record_;
   volatile std::sig_atomic_t shut_down_ = 0;
+  int argument_count_ = 0;
+  char** arguments_ = nullptr;
 };
 
 }  // namespace record_io

@@ -1,10 +1,11 @@
-// Byte channels: what a unit reads from and writes to. A file descriptor in the program,
-// a string in tests.
+// Byte channels: what a unit reads from and writes to. A file or standard stream of the
+// system in the program, a string in tests.
 #pragma once
 
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace record_io {
 
@@ -30,14 +31,17 @@ class ByteChannel {
   virtual bool close() { return true; }
   // A good size for the buffer in front of this channel.
   virtual std::size_t buffer_size() const { return 64 * 1024; }
+  // The line end of a record written: "\n", or "\r\n" where the system's text files
+  // end lines so.
+  virtual std::string_view line_end() const { return "\n"; }
 };
 
-// A channel on a file descriptor.
-class FdChannel final : public ByteChannel {
+// A channel on a file or standard stream of the system.
+class SystemChannel final : public ByteChannel {
  public:
-  // owned: the descriptor is closed by close().
-  FdChannel(int fd, bool owned);
-  ~FdChannel() override;
+  // owned: the connection is ended by close().
+  SystemChannel(int handle, bool owned);
+  ~SystemChannel() override;
 
   long read(char* buffer, std::size_t size) override;
   bool write(const char* data, std::size_t size) override;
@@ -46,14 +50,19 @@ class FdChannel final : public ByteChannel {
   bool cut() override;
   bool close() override;
   std::size_t buffer_size() const override { return buffer_size_; }
+  std::string_view line_end() const override;
 
  private:
-  int fd_;
+  int handle_;
   bool owned_;
   bool regular_ = false;
   bool interactive_ = false;
   std::size_t buffer_size_ = 64 * 1024;
 };
+
+// The process's standard streams, as channels that leave the stream open at close().
+enum class StandardStream { input, output, error };
+std::unique_ptr<ByteChannel> standard_stream(StandardStream which);
 
 // How a file is opened by name.
 enum class OpenStatus {
@@ -83,8 +92,11 @@ class StringChannel final : public ByteChannel {
   bool cut() override;
   bool close() override { return true; }
   std::size_t buffer_size() const override { return read_chunk_; }
+  std::string_view line_end() const override { return line_end_; }
 
   const std::string& output() const { return output_; }
+  // Records written end with "\r\n" (true) or "\n".
+  void set_crlf(bool crlf) { line_end_ = crlf ? "\r\n" : "\n"; }
   // Reads hand out at most n bytes at a time (n >= 1), to exercise buffer refills.
   void set_read_chunk(std::size_t n) { read_chunk_ = n; }
   // From now on writes (or cuts) fail with this errno; 0 lets them succeed again.
@@ -102,6 +114,7 @@ class StringChannel final : public ByteChannel {
   int write_error_ = 0;
   int cut_error_ = 0;
   int writes_ = 0;
+  std::string_view line_end_ = "\n";
 };
 
 }  // namespace record_io

@@ -1,0 +1,78 @@
+// The seam between the record I/O layer and the operating system. Every call the layer
+// makes to the system goes through these functions; platform_posix.cpp and
+// platform_windows.cpp implement them, one chosen at build time. Failures return false or
+// -1 with errno set, so that the diagnostic can show the system's own text for them.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace record_io::platform {
+
+// The line end of a record written to a file or a standard stream.
+#ifdef _WIN32
+inline constexpr std::string_view line_end = "\r\n";
+#else
+inline constexpr std::string_view line_end = "\n";
+#endif
+
+// A connection as the system numbers it.
+using Handle = int;
+inline constexpr Handle standard_input = 0;
+inline constexpr Handle standard_output = 1;
+inline constexpr Handle standard_error = 2;
+
+struct HandleInfo {
+  bool regular = false;        // a regular file: it has a length to cut
+  bool interactive = false;    // a terminal or console
+  std::size_t block_size = 0;  // the system's preferred transfer size; 0 when unknown
+};
+HandleInfo describe(Handle h);
+
+// Reads up to size bytes; the count, 0 at the end of the input, -1 on failure.
+long read(Handle h, char* buffer, std::size_t size);
+// Writes all size bytes.
+bool write(Handle h, const char* data, std::size_t size);
+// Moves the position back over n bytes.
+bool seek_back(Handle h, std::size_t n);
+// Cuts the file at its current position.
+bool truncate_here(Handle h);
+bool close(Handle h);
+
+enum class Access {
+  read,          // an existing file, read only
+  update,        // an existing file, read and written, not emptied
+  create_update  // created when missing, then as update
+};
+// Opens the named file; -1 on failure. A directory is refused with EISDIR.
+Handle open(const std::string& name, Access access);
+
+// Asks the system to back [begin, begin + size) with memory now rather than a page at a
+// time as it is first touched. Best effort: does nothing where the system cannot.
+void populate(void* begin, std::size_t size);
+
+// --- The process ---
+
+// Called once, first: the standard streams carry bytes unchanged (line ends are the
+// layer's business).
+void prepare_standard_streams();
+
+enum class Signal { interrupt, termination, floating_point, abort };
+// Installs `handler` for the four signals. The interrupt signal keeps being ignored when it
+// was ignored as the process started.
+void install_signal_handlers(void (*handler)(Signal));
+// Runs `hook` when the process ends through exit_process.
+void at_exit(void (*hook)());
+// Writes text to standard error without buffering; safe in a signal handler.
+void write_error_text(std::string_view text);
+// Ends the process with status, after the hooks of at_exit.
+[[noreturn]] void exit_process(int status);
+// Ends the process with status at once; safe in a signal handler.
+[[noreturn]] void exit_now(int status);
+// Ends the process abnormally through the C runtime's abort, without a message of the
+// runtime's own. core_file false: no core file or crash report either (the run has said
+// what went wrong); true: whatever the system's settings give for a crash.
+[[noreturn]] void abort_process(bool core_file);
+
+}  // namespace record_io::platform
