@@ -14,6 +14,11 @@ if(PEER_MERGE_STATIC AND NOT PEER_MERGE_SANITIZE)
   unset(CMAKE_REQUIRED_LINK_OPTIONS)
   if(PEER_MERGE_CAN_LINK_STATIC)
     set(PEER_MERGE_LINK_STATIC ON)
+    if(MINGW)
+      # Every program, the tests included, runs without the compiler's DLLs (under Wine
+      # too).
+      add_link_options(-static)
+    endif()
   else()
     message(STATUS "No static C and C++ libraries here: the programs are linked dynamically")
   endif()
