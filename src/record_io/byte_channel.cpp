@@ -83,6 +83,10 @@ OpenedFile open_file(const std::string& name, OpenStatus status) {
 }
 
 long StringChannel::read(char* buffer, std::size_t size) {
+  if (read_error_ != 0) {
+    errno = read_error_;
+    return -1;
+  }
   std::size_t n = std::min({size, read_chunk_, input_.size() - read_pos_});
   std::memcpy(buffer, input_.data() + read_pos_, n);
   read_pos_ += n;

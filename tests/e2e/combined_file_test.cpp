@@ -1,6 +1,7 @@
 // The combined acceleration file: its 40-character records, which header governs its length
 // and time step, what happens to an existing file, and failures to write it.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -180,6 +181,10 @@ TEST(CombinedFile, FailureToOpenOrWriteIsFatal) {
 }
 
 TEST(CombinedFile, ReadOnlyFileIsFatalAtFirstWrite) {
+  if (target().windows && ::geteuid() == 0) {
+    GTEST_SKIP() << "Wine lets root open a read-only file for writing, and it runs no Windows "
+                    "program for another user of root's Wine set-up";
+  }
   Sandbox box;
   const Component c = component(3, "0.1", {1, 2, 3});
   box.write("c.at2", c.text());

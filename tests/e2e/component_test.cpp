@@ -50,6 +50,18 @@ TEST(ComponentOpen, MissingFileIsFatalInItsOwnStage) {
   }
 }
 
+TEST(ComponentOpen, AReportedFailureLeavesNoCoreFile) {
+  Sandbox box;
+  Launch launch;
+  launch.allow_core = true;  // where the system would write one for a crash
+  const Outcome run = box.run("missing.at2\na\nb\nout.csv\n", launch);
+  EXPECT_TRUE(aborted(run));
+  EXPECT_FALSE(run.core_dumped);
+  for (const auto& entry : std::filesystem::directory_iterator(box.dir())) {
+    EXPECT_NE(entry.path().filename().string().rfind("core", 0), 0U) << entry.path();
+  }
+}
+
 TEST(ComponentOpen, BlankNameOrDirectoryIsFatal) {
   struct Row {
     const char* name_line;

@@ -101,8 +101,7 @@ const Target& target() {
     const char* program = std::getenv("PEER_E2E_PROGRAM");
     made.program = program && *program ? program : PEER_MERGE_BIN;
     made.bin_dir = made.program.parent_path();
-    const char* kind = std::getenv("PEER_E2E_TARGET");
-    made.windows = kind && std::string_view(kind) == "windows";
+    made.windows = made.program.extension() == ".exe";
     if (made.windows) {
       const char* wine = std::getenv("PEER_E2E_WINE");
       made.wine = find_on_path(wine && *wine ? wine : "wine");

@@ -15,9 +15,8 @@ namespace e2e {
 
 // The build under test. By default the Linux build these tests belong to; the environment
 // can name another one:
-//   PEER_E2E_PROGRAM  the peer-merge to run;
-//   PEER_E2E_TARGET   "windows": a Windows build, run under Wine (PEER_E2E_WINE names
-//                     the wine command, "wine" by default).
+//   PEER_E2E_PROGRAM  the peer-merge to run; a name ending in ".exe" is a Windows build,
+//                     run under Wine (PEER_E2E_WINE names the command, "wine" by default).
 struct Target {
   std::filesystem::path program;  // peer-merge
   std::filesystem::path bin_dir;  // where the other programs of that build are

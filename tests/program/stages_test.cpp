@@ -95,14 +95,15 @@ TEST(WriteCombined, WritesOneRecordPerPointAndCutsTheFile) {
   std::vector<float> x{0.00245613f, 12.3456f, 0.0005f}, y{-0.5f, -123.4567f, -0.0005f},
       z{0.0f, 0.0004f, 0.0015f};
   write_combined(console.io(), name, 3, 0.01f, x, y, z);
-  EXPECT_EQ(record_io::testing::read_file(name),
-            "  0.000,     0.002,    -0.500,     0.000\n"
-            "  0.010,    12.346,  -123.457,     0.000\n"
-            "  0.020,     0.001,    -0.001,     0.002\n");
+  const std::string written = record_io::testing::read_file(name);
+  EXPECT_EQ(written,
+            record_io::testing::native_lines("  0.000,     0.002,    -0.500,     0.000\n"
+                                             "  0.010,    12.346,  -123.457,     0.000\n"
+                                             "  0.020,     0.001,    -0.001,     0.002\n"));
   EXPECT_EQ(combined_format().text().size(), 19u);
 
   write_combined(console.io(), name, 0, 0.01f, x, y, z);  // no record: left as it was
-  EXPECT_EQ(record_io::testing::read_file(name).size(), 123u);
+  EXPECT_EQ(record_io::testing::read_file(name), written);
 }
 
 }  // namespace

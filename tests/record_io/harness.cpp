@@ -75,6 +75,19 @@ std::string read_file(const std::string& path) {
   return out.str();
 }
 
+std::string native_lines(std::string_view text) {
+#ifdef _WIN32
+  std::string lines;
+  for (char c : text) {
+    if (c == '\n') lines += '\r';
+    lines += c;
+  }
+  return lines;
+#else
+  return std::string(text);
+#endif
+}
+
 void write_file(const std::string& path, std::string_view bytes) {
   std::ofstream(path, std::ios::binary)
       .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

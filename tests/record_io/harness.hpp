@@ -62,6 +62,8 @@ class ScratchDir {
 };
 
 std::string read_file(const std::string& path);
+// Text as the layer writes it to a file: each "\n" becomes the system's line end.
+std::string native_lines(std::string_view text);
 void write_file(const std::string& path, std::string_view bytes);
 
 // The four lines that a failure on unit 5 under `format` reports.

@@ -21,6 +21,7 @@ namespace record_io {
 namespace {
 
 using testing::Console;
+using testing::native_lines;
 using testing::read_file;
 using testing::ScratchDir;
 using testing::write_file;
@@ -89,6 +90,19 @@ TEST(DiagnosticText, SystemErrorsOfAnyNumberCarryTheSystemsText) {
             "open: null file name\na");
 }
 
+TEST(Statement, AFailingSystemReportsItsOwnTextWhateverTheNumber) {
+  // 107 and 115 are also numbers of the layer's own messages.
+  for (int error : {EIO, 107, 115, 122}) {
+    SCOPED_TRACE(error);
+    Console console("never read\n");
+    console.input().fail_reads(error);
+    const Format name_format("(a80)");
+    std::string name;
+    EXPECT_EQ(console.fatal([&] { FormattedRead(console.io(), 5, name_format).text(name).end(); }),
+              testing::stdin_report("fmt: " + std::string(std::strerror(error)), "(a80)"));
+  }
+}
+
 TEST(DiagnosticText, LinesEndAsTheErrorChannelsDo) {
   EXPECT_EQ(
       diagnostic_text(Failure::of_layer(end_of_file, "fmt"), state(5, "", "(a80)", true), "\r\n"),
@@ -151,7 +165,7 @@ TEST(Open, NamesBlanksAtTheStart) {
   console.io().open(11, "  lead.csv  ", OpenStatus::unknown);
   FormattedWrite(console.io(), 11, Format("(I3)")).integer(7).end();
   console.io().close(11);
-  EXPECT_EQ(read_file(scratch.path("  lead.csv")), "  7\n");
+  EXPECT_EQ(read_file(scratch.path("  lead.csv")), native_lines("  7\n"));
 }
 
 TEST(LastFormat, IsShownOnlyWhileRecorded) {
@@ -273,11 +287,11 @@ TEST(FileUnit, WrittenFileIsCutAfterItsLastRecord) {
   console.io().open(11, out, OpenStatus::unknown);
   FormattedWrite(console.io(), 11, f).integer(1).integer(2).end();
   console.io().close(11);
-  EXPECT_EQ(read_file(out), "  1\n  2\n");
+  EXPECT_EQ(read_file(out), native_lines("  1\n  2\n"));
 
   console.io().open(11, out, OpenStatus::unknown);  // nothing written: left as it was
   console.io().close(11);
-  EXPECT_EQ(read_file(out), "  1\n  2\n");
+  EXPECT_EQ(read_file(out), native_lines("  1\n  2\n"));
 
   std::string created = scratch.path("new.csv");
   console.io().open(11, created, OpenStatus::unknown);
@@ -302,7 +316,7 @@ TEST(FileUnit, TheRunsEndClosesAndCutsWrittenFiles) {
     } else {
       EXPECT_THROW(console.io().stop(), testing::Stopped);
     }
-    EXPECT_EQ(read_file(out), "  1\n");
+    EXPECT_EQ(read_file(out), native_lines("  1\n"));
   }
 }
 

@@ -99,7 +99,8 @@ class StringChannel final : public ByteChannel {
   void set_crlf(bool crlf) { line_end_ = crlf ? "\r\n" : "\n"; }
   // Reads hand out at most n bytes at a time (n >= 1), to exercise buffer refills.
   void set_read_chunk(std::size_t n) { read_chunk_ = n; }
-  // From now on writes (or cuts) fail with this errno; 0 lets them succeed again.
+  // From now on reads, writes (or cuts) fail with this errno; 0 lets them succeed again.
+  void fail_reads(int error) { read_error_ = error; }
   void fail_writes(int error) { write_error_ = error; }
   void fail_cut(int error) { cut_error_ = error; }
   // Number of write calls that reached the channel.
@@ -111,6 +112,7 @@ class StringChannel final : public ByteChannel {
   std::string output_;
   bool interactive_;
   std::size_t read_chunk_ = 64 * 1024;
+  int read_error_ = 0;
   int write_error_ = 0;
   int cut_error_ = 0;
   int writes_ = 0;
