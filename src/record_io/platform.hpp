@@ -59,6 +59,8 @@ void populate(void* begin, std::size_t size);
 void prepare_standard_streams();
 
 enum class Signal { interrupt, termination, floating_point, abort };
+// The signal of a C runtime signal number (SIGINT, SIGTERM, SIGFPE, SIGABRT).
+Signal signal_of(int number);
 // Installs `handler` for the four signals. The interrupt signal keeps being ignored when it
 // was ignored as the process started.
 void install_signal_handlers(void (*handler)(Signal));

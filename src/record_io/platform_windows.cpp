@@ -20,11 +20,7 @@ namespace {
 void (*signal_handler)(Signal) = nullptr;
 
 extern "C" void on_system_signal(int number) {
-  Signal s = Signal::termination;
-  if (number == SIGINT) s = Signal::interrupt;
-  if (number == SIGFPE) s = Signal::floating_point;
-  if (number == SIGABRT) s = Signal::abort;
-  signal_handler(s);
+  signal_handler(signal_of(number));
 }
 
 bool is_console(Handle h) {
