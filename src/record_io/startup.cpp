@@ -51,6 +51,10 @@ void exit_hook() {
 
 }  // namespace
 
+void start_streams() {
+  platform::prepare_standard_streams();
+}
+
 Runtime& start_process(int argc, char** argv) {
   platform::prepare_standard_streams();
   platform::install_signal_handlers(on_signal);

@@ -12,4 +12,9 @@ namespace record_io {
 // input and output, and registers the exit hook. Call once, first.
 Runtime& start_process(int argc, char** argv);
 
+// For a program that uses the layer's channels without its units: the standard streams
+// carry bytes unchanged (on Windows, binary mode), and nothing else of the start-up is
+// done: signals keep the system's default actions. Call once, first.
+void start_streams();
+
 }  // namespace record_io

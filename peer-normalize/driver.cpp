@@ -1,0 +1,189 @@
+#include "driver.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "command_line.hpp"
+#include "record.hpp"
+#include "record_io/text_writer.hpp"
+#include "twice_read.hpp"
+
+namespace normalize {
+
+namespace {
+
+constexpr std::string_view program = "peer-normalize";
+constexpr std::string_view standard_input_name = "<stdin>";
+constexpr std::string_view standard_output_name = "<stdout>";
+
+bool is_standard(std::string_view name) {
+  return name.empty() || name == "-";
+}
+
+class Run {
+ public:
+  explicit Run(Streams streams) : streams_(streams), messages_(streams.error) {}
+
+  // A line on standard error.
+  void say(std::string_view line) {
+    messages_.put(line);
+    messages_.flush();
+  }
+  void say_system(std::string_view name, int error) {
+    say(std::string(program) + ": " + std::string(name) + ": " + std::strerror(error));
+  }
+
+  // Prints `lines` on standard output.
+  int print(std::string_view lines) {
+    record_io::TextWriter out(streams_.output);
+    for (std::size_t start = 0; start < lines.size();) {
+      std::size_t end = lines.find('\n', start);
+      if (end == std::string_view::npos) end = lines.size();
+      out.put(lines.substr(start, end - start));
+      start = end + 1;
+    }
+    return out.flush() ? exit_success : exit_refused;
+  }
+
+  // Normalises one input to `output` (standard output when it names none); false when the
+  // input was refused or a file could not be read or written.
+  bool normalize(const std::string& input, const std::string& output) {
+    const bool from_standard = input == "-";
+    const std::string shown = from_standard ? std::string(standard_input_name) : input;
+    std::unique_ptr<record_io::ByteChannel> file;
+    if (!from_standard) {
+      record_io::OpenedFile opened = record_io::open_file(input, record_io::OpenStatus::old);
+      if (!opened.channel) {
+        say_system(input, opened.error);
+        return false;
+      }
+      file = std::move(opened.channel);
+    }
+    TwiceRead in(file ? *file : streams_.input);
+    bool ok = check(in, shown);
+    if (ok && !in.rewind()) {
+      say_system(shown, errno);
+      ok = false;
+    }
+    if (ok) ok = is_standard(output) ? write_standard(in, shown) : write_file(in, shown, output);
+    if (file) file->close();
+    return ok;
+  }
+
+ private:
+  // The first reading: every message about the record is said here.
+  bool check(TwiceRead& in, const std::string& shown) {
+    const RecordResult r = normalize_record(in, nullptr);
+    for (const Diagnostic& d : r.diagnostics) say(diagnostic_line(shown, d));
+    if (r.read_error != 0) say_system(shown, r.read_error);
+    return r.ok();
+  }
+
+  bool write_standard(TwiceRead& in, const std::string& shown) {
+    record_io::TextWriter out(streams_.output);
+    RecordResult r = normalize_record(in, &out);
+    if (!out.flush() && r.ok()) r.write_error = errno;
+    return written(r, shown, standard_output_name);
+  }
+
+  bool write_file(TwiceRead& in, const std::string& shown, const std::string& output) {
+    record_io::OpenedFile opened = record_io::open_file(output, record_io::OpenStatus::unknown);
+    if (!opened.channel || !opened.writable) {
+      if (opened.channel) opened.channel->close();
+      say_system(output, opened.channel ? EACCES : opened.error);
+      return false;
+    }
+    record_io::ByteChannel& out = *opened.channel;
+    // An output holding the input's very bytes may be the input itself: the record is then
+    // made in memory and written over it once the input has been read.
+    bool in_memory = false;
+    if (!in.in_memory()) {
+      const Comparison c = compare_bytes(in.inner(), out);
+      if (c == Comparison::failed) {
+        say_system(output, errno);
+        out.close();
+        return false;
+      }
+      in_memory = c == Comparison::same;
+    }
+    RecordResult r;
+    if (in_memory) {
+      record_io::StringChannel memory;
+      memory.set_crlf(out.line_end() == "\r\n");
+      record_io::TextWriter text(memory);
+      r = normalize_record(in, &text);
+      text.flush();
+      const std::string& made = memory.output();
+      if (r.ok() && !out.write(made.data(), made.size())) r.write_error = errno;
+    } else {
+      record_io::TextWriter text(out);
+      r = normalize_record(in, &text);
+      if (!text.flush() && r.ok()) r.write_error = errno;
+    }
+    if (r.ok() && !out.cut()) r.write_error = errno;
+    if (!out.close() && r.ok()) r.write_error = errno;
+    return written(r, shown, output);
+  }
+
+  // The end of the second reading. Its messages were said in the first, unless the input
+  // changed in between.
+  bool written(const RecordResult& r, const std::string& shown, std::string_view output) {
+    if (r.read_error != 0) {
+      say_system(shown, r.read_error);
+    } else if (r.write_error != 0) {
+      say_system(output, r.write_error);
+    } else if (r.refused) {
+      say(diagnostic_line(shown, r.diagnostics.back()));
+      say(std::string(program) + ": " + shown + " changed while it was read; " +
+          std::string(output) + " is incomplete");
+    }
+    return r.ok();
+  }
+
+  Streams streams_;
+  record_io::TextWriter messages_;
+};
+
+}  // namespace
+
+int run(const std::vector<std::string_view>& arguments, Streams streams, std::string_view version) {
+  Run run(streams);
+  const Options options = parse_command_line(arguments);
+  switch (options.action) {
+    case Options::Action::help:
+      return run.print(help_text());
+    case Options::Action::version:
+      return run.print(std::string(program) + " " + std::string(version) + "\n");
+    case Options::Action::usage_error:
+      run.say(std::string(program) + ": " + options.error);
+      run.say("Try '" + std::string(program) + " --help' for more information.");
+      return exit_usage;
+    case Options::Action::normalize:
+      break;
+  }
+  if (!options.to_directory) {
+    return run.normalize(options.inputs.front(), options.output) ? exit_success : exit_refused;
+  }
+  int status = exit_success;
+  std::set<std::string> outputs;
+  for (const std::string& input : options.inputs) {
+    // Composed with "/", which every system takes, so that messages read the same on all.
+    const std::string output =
+        (std::filesystem::path(options.directory) / std::filesystem::path(input).filename())
+            .generic_string();
+    if (!outputs.insert(output).second) {
+      run.say(std::string(program) + ": " + input + ": " + output +
+              " was written for an earlier input; left as it is");
+      status = exit_refused;
+      continue;
+    }
+    if (!run.normalize(input, output)) status = exit_refused;
+  }
+  return status;
+}
+
+}  // namespace normalize

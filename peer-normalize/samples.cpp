@@ -1,0 +1,129 @@
+#include "samples.hpp"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "record_io/list_read.hpp"
+
+namespace normalize {
+
+namespace {
+
+constexpr int values_per_line = 5;
+constexpr std::size_t field_width = 15;
+constexpr std::size_t shown_length = 24;
+
+bool is_blank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// Where a value may end: a separator, a slash or the line end.
+bool ends_value(const char* p, const char* end) {
+  return p == end || is_blank(*p) || *p == ',' || *p == '/';
+}
+
+// Text for a message: control characters escaped, long texts cut short.
+std::string shown(std::string_view text) {
+  static constexpr char hex[] = "0123456789abcdef";
+  std::string out;
+  for (std::size_t k = 0; k < text.size() && k < shown_length; ++k) {
+    const auto c = static_cast<unsigned char>(text[k]);
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c < 0x20 || c == 0x7f) {
+      out += "\\x";
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (text.size() > shown_length) out += "...";
+  return out;
+}
+
+}  // namespace
+
+SampleCopier::SampleCopier(std::int64_t points, record_io::TextWriter* out)
+    : points_(static_cast<std::uint64_t>(std::max<std::int64_t>(points, 0))), out_(out) {}
+
+bool SampleCopier::refuse(const char* begin, const char* at, const char* end, long number,
+                          std::string_view what) {
+  const char* stop = at + 1;
+  while (*at != ',' && stop < end && !is_blank(*stop) && *stop != ',') ++stop;
+  problem_.line = number;
+  problem_.column = static_cast<long>(at - begin) + 1;
+  problem_.text =
+      std::string(what) + ", found '" + shown({at, static_cast<std::size_t>(stop - at)}) + "'";
+  return false;
+}
+
+bool SampleCopier::put_line() {
+  in_line_ = 0;
+  if (out_->put(line_)) {
+    line_.clear();
+    return true;
+  }
+  write_error_ = errno;
+  return false;
+}
+
+bool SampleCopier::add(std::string_view text, std::uint64_t copies, long number) {
+  const std::uint64_t kept = std::min(copies, points_ - written_);
+  if (kept < copies && first_extra_line_ == 0) first_extra_line_ = number;
+  values_ += copies;
+  if (!out_) {
+    written_ += kept;
+    return true;
+  }
+  const std::size_t pad = text.size() < field_width ? field_width - text.size() : 1;
+  for (std::uint64_t k = 0; k < kept; ++k) {
+    line_.append(pad, ' ');
+    line_ += text;
+    ++written_;
+    if (++in_line_ == values_per_line && !put_line()) return false;
+  }
+  return true;
+}
+
+bool SampleCopier::take_line(std::string_view line, long number) {
+  const char* const begin = line.data();
+  const char* const end = begin + line.size();
+  bool after_value = false;  // a comma here separates, as it follows a value
+  for (const char* p = begin;;) {
+    while (p < end && is_blank(*p)) ++p;
+    if (p == end) return true;
+    if (*p == ',') {
+      if (!after_value) return refuse(begin, p, end, number, "expected a number before the comma");
+      after_value = false;
+      ++p;
+      continue;
+    }
+    if (*p == '/') return refuse(begin, p, end, number, "expected a number");
+    const record_io::ListScan scan = record_io::scan_list_item(p, end, true);
+    if (!ends_value(scan.next, end)) return refuse(begin, p, end, number, "expected a number");
+    const std::string_view taken(p, static_cast<std::size_t>(scan.next - p));
+    bool added = true;
+    switch (scan.kind) {
+      case record_io::ListScan::number:
+        added = add(taken, 1, number);
+        break;
+      case record_io::ListScan::repeated_number:
+        added = add(taken.substr(taken.find('*') + 1), scan.count, number);
+        break;
+      case record_io::ListScan::repeated_null:
+        return refuse(begin, p, end, number, "expected a value after the repetition count");
+      default:
+        return refuse(begin, p, end, number, "expected a number");
+    }
+    if (!added) return false;
+    after_value = true;
+    p = scan.next;
+  }
+}
+
+bool SampleCopier::finish() {
+  return !out_ || in_line_ == 0 || put_line();
+}
+
+}  // namespace normalize

@@ -1,0 +1,58 @@
+// The sample values of a record: each value's text, as the data lines write it, copied into
+// lines of five.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "diagnostic.hpp"
+#include "record_io/text_writer.hpp"
+
+namespace normalize {
+
+// Values are delimited as the merge's free-form reader delimits them: separated by blanks,
+// tabs, line ends, or one comma after a value. A repetition r*c stands for r copies of c.
+// Everything else is refused: text that is not a number, an empty value (a comma with no
+// value before it), r* without a value, a slash.
+//
+// Each value is written right-aligned in 15 columns, or after one blank when its text is
+// longer, five to a line; the merge reads back from every field the value its text reads as.
+class SampleCopier {
+ public:
+  // points: how many values the output takes, the first ones; out: where their lines go
+  // (nullptr: the values are only checked and counted).
+  SampleCopier(std::int64_t points, record_io::TextWriter* out);
+
+  // Takes the values of the data line `number`, given without its line end. False when a
+  // value is refused (problem()) or writing failed (write_error()).
+  bool take_line(std::string_view line, long number);
+  // Writes the last line when it holds fewer than five values; false when writing failed.
+  bool finish();
+
+  // Values taken so far, those beyond the point count included.
+  std::uint64_t values() const { return values_; }
+  // The line of the first value beyond the point count; 0 when there is none.
+  long first_extra_line() const { return first_extra_line_; }
+  const Diagnostic& problem() const { return problem_; }
+  int write_error() const { return write_error_; }
+
+ private:
+  bool refuse(const char* begin, const char* at, const char* end, long number,
+              std::string_view what);
+  // Takes `copies` values written as `text`; false when writing failed.
+  bool add(std::string_view text, std::uint64_t copies, long number);
+  bool put_line();
+
+  std::uint64_t points_;
+  record_io::TextWriter* out_;
+  std::uint64_t values_ = 0;
+  std::uint64_t written_ = 0;  // values gone into lines
+  int in_line_ = 0;            // values in line_
+  std::string line_;
+  long first_extra_line_ = 0;
+  Diagnostic problem_{Diagnostic::Severity::error, 0, 0, {}};
+  int write_error_ = 0;
+};
+
+}  // namespace normalize
