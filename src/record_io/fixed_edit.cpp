@@ -68,6 +68,83 @@ void fill_blanks(char* out, int w) {
   }
 }
 
+// "0000", "0001", ... "9999": four digits for each number below 10^4.
+constexpr std::array<char, 40000> four_digits = [] {
+  std::array<char, 40000> t{};
+  for (std::size_t i = 0; i < 10000; ++i) {
+    std::size_t n = i;
+    for (std::size_t k = 4; k-- > 0; n /= 10) t[4 * i + k] = static_cast<char>('0' + n % 10);
+  }
+  return t;
+}();
+
+// The eight digits of q < 10^8, the first in the lowest byte.
+std::uint64_t eight_digits(std::uint32_t q) {
+  std::uint32_t high = q / 10000;
+  std::uint32_t first = 0;
+  std::uint32_t last = 0;
+  std::memcpy(&first, four_digits.data() + 4 * high, 4);
+  std::memcpy(&last, four_digits.data() + 4 * (q - high * 10000), 4);
+  return first | (std::uint64_t{last} << 32);
+}
+
+void store_word(char* p, std::uint64_t v) {
+  std::memcpy(p, &v, 8);
+}
+
+// out[0..w) = from[0..w), 1 <= w <= 16, without a call: two overlapping copies of eight
+// or of four bytes.
+void copy_short(char* out, const char* from, int w) {
+  auto n = static_cast<std::size_t>(w);
+  if (n >= 8) {
+    std::memcpy(out, from, 8);
+    std::memcpy(out + n - 8, from + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(out, from, 4);
+    std::memcpy(out + n - 4, from + n - 4, 4);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) out[i] = from[i];
+  }
+}
+
+constexpr char asterisks[16] = {'*', '*', '*', '*', '*', '*', '*', '*',
+                                '*', '*', '*', '*', '*', '*', '*', '*'};
+
+// The field of x = |v| * 10^d below 99999999.5, d <= 7, 1 <= w <= 16: x is exact (a
+// single's 24 significant bits times at most 17 for the odd part of 10^d), and adding 2^52
+// rounds it once to an integer q < 10^8, which then fills the low bits of the sum.
+// The eight digits of q, their leading zeros but the last whole one turned into blanks, go
+// into a scratch text whose last w characters are the field: blanks, the sign, the whole
+// digits, the point, the decimals.
+[[gnu::always_inline]] inline char* edit_short(char* out, float v, double x, int w, int d) {
+  constexpr std::uint64_t ones = 0x0101010101010101ull;
+  auto width = static_cast<std::size_t>(w);
+  auto decimals = static_cast<std::size_t>(d);
+  auto q = static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(x + 0x1p52));
+  std::uint64_t text = eight_digits(q);
+  // Leading zeros shown as blanks: all but the last whole digit (the top bit stops the
+  // count at 7 for q = 0).
+  std::uint64_t nonzero = (text ^ 0x30 * ones) | (std::uint64_t{1} << 63);
+  std::size_t lead =
+      std::min(static_cast<std::size_t>(std::countr_zero(nonzero)) / 8, 7 - decimals);
+  bool minus = std::signbit(v) && q != 0;
+  if (static_cast<std::size_t>(minus) + 9 - lead > width) {
+    copy_short(out, asterisks, w);
+    return out + w;
+  }
+  text ^= ((std::uint64_t{1} << (8 * lead)) - 1) & (0x10 * ones);  // '0' ^ 0x10 is a blank
+  // t[23, 31 - d) the whole digits, t[31 - d] the point, t[32 - d, 32) the decimals, the
+  // sign or a blank before the first digit kept.
+  char t[40];
+  store_word(t + 15, 0x20 * ones);
+  store_word(t + 23, text);
+  store_word(t + 32 - decimals, (text >> (8 * (7 - decimals))) >> 8);  // no shift by 64
+  t[31 - decimals] = '.';
+  t[22 + lead] = minus ? '-' : ' ';  // no branch: the data decides the sign at random
+  copy_short(out, t + 32 - width, w);
+  return out + w;
+}
+
 // Right-aligns text[0..len) in a field of width w, or fills it with asterisks.
 char* place(char* out, const char* text, std::size_t len, int w) {
   auto width = static_cast<std::size_t>(w);
@@ -114,11 +191,8 @@ char* edit_fixed_general(char* out, float v, int w, int d) {
   return place(out, begin, static_cast<std::size_t>(end - begin), w);
 }
 
-}  // namespace
-
-char* edit_fixed(char* out, float v, int w, int d) {
-  std::uint64_t q = 0;
-  if (w > max_fast_width || !scaled_magnitude(v, d, &q)) return edit_fixed_general(out, v, w, d);
+// The field of v scaled to q (|v| < 2^31, d <= 9), w <= 32: digit pairs right to left.
+char* edit_digit_pairs(char* out, float v, int w, int d, std::uint64_t q) {
   bool minus = std::signbit(v) && q != 0;
   // |v| < 2^31, so both parts fit in 32 bits.
   std::uint64_t whole_part = divide_by_power_of_ten(q, d);
@@ -158,6 +232,25 @@ char* edit_fixed(char* out, float v, int w, int d) {
   }
   if (p > out) p[-1] = minus ? '-' : ' ';  // no branch: the data decides the sign at random
   return out + w;
+}
+
+// A field edit_short does not take: digit pairs for |v| < 2^31 and d <= 9 in fields up to
+// 32 columns, the general conversion beyond. Kept apart so that the common path stays
+// short.
+[[gnu::noinline]] char* edit_long(char* out, float v, int w, int d) {
+  std::uint64_t q = 0;
+  if (w > max_fast_width || !scaled_magnitude(v, d, &q)) return edit_fixed_general(out, v, w, d);
+  return edit_digit_pairs(out, v, w, d, q);
+}
+
+}  // namespace
+
+char* edit_fixed(char* out, float v, int w, int d) {
+  if (static_cast<unsigned>(d) <= 7 && static_cast<unsigned>(w - 1) < 16) {
+    double x = std::fabs(static_cast<double>(v)) * exact_powers_of_ten[d];
+    if (x < 99999999.5) return edit_short(out, v, x, w, d);  // NaN goes on
+  }
+  return edit_long(out, v, w, d);
 }
 
 }  // namespace record_io

@@ -13,22 +13,9 @@ constexpr const char* context = "fmt";
 
 }  // namespace
 
-FormattedWrite::FormattedWrite(Runtime& io, int unit, const Format& format)
-    : io_(io),
-      unit_(io.begin_statement(unit, false, &format)),
-      format_(format),
-      cursor_(format),
-      record_(io.record()) {
-  record_.clear();
-  if (!format.fixed_layout()) return;
-  std::string_view layout = format.layout();
-  TextWriter& writer = io.writer(unit_);
-  layout_ = writer.room(layout.size());
-  if (layout_) {
-    direct_ = &writer;
-  } else {
-    layout_ = record_.extend(layout.size());
-  }
+void FormattedWrite::layout_in_record() {
+  std::string_view layout = format_.layout();
+  layout_ = record_.extend(layout.size());
   std::memcpy(layout_, layout.data(), layout.size());
 }
 
@@ -97,14 +84,14 @@ FormattedWrite& FormattedWrite::integer(std::int32_t v) {
   return *this;
 }
 
-FormattedWrite& FormattedWrite::real(float v) {
+FormattedWrite& FormattedWrite::real_in_record(float v) {
   const Edit* e = nullptr;
   char* out = next_field(Edit::Kind::real, 0, &e);
   edit_fixed(out, v, e->width, e->decimals);
   return *this;
 }
 
-void FormattedWrite::end() {
+void FormattedWrite::end_record() {
   // The record runs to the literals before the next data edit, or to the end of the format.
   const DataEdit* next = cursor_.peek();
   if (layout_) {

@@ -1,5 +1,7 @@
 #include "record_io/list_read.hpp"
 
+#include <cstring>
+
 #include "record_io/decimal.hpp"
 #include "record_io/digits.hpp"
 
@@ -103,6 +105,66 @@ struct Mantissa {
   return {ListScan::number, value, 0, p};
 }
 
+// A value of the common shape, [sign] digits [. digits] [exponent] with 1 to 15 digits and
+// an exponent of 1 to 4 digits, read at p in whole lines: it cannot run past the line feed
+// that ends them, and the bytes after that can be read (see take_digits_ahead). The value
+// and where it ends, or a null end for anything else, which the line scanner then reads
+// (or reports). The same value as scan_item reads: the digits and power of ten it converts
+// are the same.
+struct PlainValue {
+  float value;
+  const char* end;
+};
+
+[[gnu::always_inline]] inline PlainValue plain_value(const char* p) {
+  bool negative = *p == '-';
+  p += static_cast<int>(negative | (*p == '+'));
+  const char* first = p;
+  std::uint64_t mantissa = 0;
+  if (*p != '.') {  // the whole digits
+    take_digits_ahead(p, mantissa);
+    if (*p == '*') return {0, nullptr};  // a repetition count
+  }
+  std::ptrdiff_t digits = p - first;
+  std::int64_t scale = 0;
+  if (*p == '.') {
+    const char* fraction = ++p;
+    take_digits_ahead(p, mantissa);
+    scale = fraction - p;
+    digits -= scale;
+  }
+  // None, or more than the 15 that are always below 2^53.
+  if (static_cast<std::size_t>(digits - 1) >= 15) return {0, nullptr};
+  // The usual exponent, a letter, a sign and two digits, tested as one word: less 'd', '+',
+  // '0' and '0', its bytes must be 0 or 1, 0 or 2, and two digits. A byte below its low
+  // end borrows from the next, but then its own test fails.
+  std::uint32_t word;
+  std::memcpy(&word, p, 4);
+  std::uint32_t x = (word | 0x20) - 0x30302B64;
+  if (((x & 0xFDFE) | (((x + 0x76760000) | x) & 0x80800000)) == 0 && digit_value(p[4]) > 9) {
+    std::int64_t exponent = ((x >> 16) & 0xFF) * 10 + (x >> 24);
+    std::int64_t minus = -static_cast<std::int64_t>((x >> 9) & 1);
+    scale += (exponent ^ minus) - minus;
+    return {short_decimal_to_single(mantissa, scale, negative), p + 4};
+  }
+  // Any other exponent: e, E, d or D and an optional sign, or a sign alone, then digits.
+  char c = *p;
+  bool letter = static_cast<unsigned char>((c | 0x20) - 'd') <= 1;
+  if (letter || is_sign(c)) {
+    if (letter) c = *++p;
+    bool exponent_negative = c == '-';
+    p += static_cast<int>(is_sign(c));
+    unsigned exponent = digit_value(*p);
+    if (exponent > 9) return {0, nullptr};
+    for (unsigned next = digit_value(*++p); next <= 9; next = digit_value(*++p)) {
+      exponent = exponent * 10 + next;
+      if (exponent > 9999) return {0, nullptr};
+    }
+    scale += exponent_negative ? -std::int64_t{exponent} : std::int64_t{exponent};
+  }
+  return {short_decimal_to_single(mantissa, scale, negative), p};
+}
+
 [[gnu::always_inline]] inline ListScan scan_item(const char* p, const char* end, bool line_end) {
   Mantissa m = scan_mantissa(p, end);
   const char* star = m.integer_end;
@@ -138,12 +200,51 @@ ListScan scan_list_item(const char* p, const char* end, bool line_end) {
   return scan_item(p, end, line_end);
 }
 
-ListRead::ListRead(Runtime& io, int unit)
-    : io_(io),
-      unit_(io.begin_statement(unit, true, nullptr)),
-      reader_(io.reader(unit_)),
-      line_(reader_.line()),
-      pos_(line_.begin) {}
+void ListRead::read_by_lines() {
+  reader_.consume_to(pos_);
+  line_ = reader_.line();
+  pos_ = line_.begin;
+  limit_ = nullptr;
+  repeat_left_ = 0;
+  repeat_value_ = 0;
+  repeat_has_value_ = false;
+  slash_ = false;
+}
+
+std::size_t ListRead::plain_values(float* v, std::size_t n) {
+  // pos_ < limit_, and limit_[-1] is a line feed: no scan below passes it.
+  const char* p = skip_blanks_ahead(pos_);
+  if (separator_pending_ && *p == ',') p = skip_blanks_ahead(p + 1);
+  separator_pending_ = false;
+  std::size_t k = 0;
+  while (k != n) {
+    if (static_cast<unsigned char>(*p) <= '\r') {  // a line end, or no item
+      if (*p == '\n') {
+        ++p;
+      } else if (*p == '\r' && p[1] == '\n') {
+        p += 2;
+      } else {
+        break;
+      }
+      if (p == limit_) break;
+      p = skip_blanks_ahead(p);
+      continue;
+    }
+    PlainValue value = plain_value(p);
+    if (!value.end) break;
+    v[k++] = value.value;
+    if (k == n) {  // often the statement's last value: its line is done with
+      p = value.end;
+      separator_pending_ = true;
+      break;
+    }
+    // The separator, blanks and tabs with at most one comma, and the blanks to the next item.
+    p = skip_blanks_ahead(value.end);
+    if (*p == ',') p = skip_blanks_ahead(p + 1);
+  }
+  pos_ = p;
+  return k;
+}
 
 void ListRead::input_ended() {
   if (reader_.error() != 0) io_.fail_system(reader_.error(), "list in");
@@ -156,8 +257,13 @@ void ListRead::skip_separator() {
   if (pos_ < line_.end && *pos_ == ',') ++pos_;
 }
 
-ListRead& ListRead::reals(float* v, std::size_t n) {
-  for (std::size_t k = 0; k < n && !slash_; ++k) {
+void ListRead::reals_by_lines(float* v, std::size_t n, std::size_t k) {
+  if (limit_) read_by_lines();
+  if (separator_pending_) {
+    skip_separator();
+    separator_pending_ = false;
+  }
+  for (; k < n && !slash_; ++k) {
     if (repeat_left_ == 0) {
       // Seek the next item across blanks, tabs and line ends.
       for (;;) {
@@ -205,10 +311,16 @@ ListRead& ListRead::reals(float* v, std::size_t n) {
     if (repeat_has_value_) v[k] = repeat_value_;
     if (--repeat_left_ == 0) skip_separator();
   }
-  return *this;
 }
 
-void ListRead::end() {
+void ListRead::end_line() {
+  if (limit_) {
+    // The rest of the line, in whole lines: its line feed comes before limit_.
+    const auto* lf =
+        static_cast<const char*>(std::memchr(pos_, '\n', static_cast<std::size_t>(limit_ - pos_)));
+    reader_.consume_to(lf + 1);
+    return;
+  }
   reader_.consume_to(pos_);
   if (!reader_.skip_line()) {
     if (reader_.error() != 0) io_.fail_system(reader_.error(), "list in");

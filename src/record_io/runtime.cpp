@@ -7,12 +7,6 @@
 
 namespace record_io {
 
-namespace {
-
-constexpr std::string_view list_io = "list io";
-
-}  // namespace
-
 Runtime::Runtime(std::unique_ptr<ByteChannel> input, std::unique_ptr<ByteChannel> output,
                  std::unique_ptr<ByteChannel> error, ProcessEnds ends)
     : ends_(ends) {
@@ -105,31 +99,23 @@ void Runtime::report(const Failure& failure) {
   std::abort();  // not reached
 }
 
-Unit& Runtime::begin_statement(int unit, bool reading, const Format* format) {
-  const char* start = reading ? "read start" : "write start";
-  Unit& u = unit_or_fail(unit, start);
-  state_.reading = reading;
-  state_.format_recorded = true;
-  state_.format = format ? format->text() : list_io;
+void Runtime::refuse(const Unit& u, bool reading, const Format* format) {
+  const char* start = start_context(reading);
   if (!u.channel) fail(unit_not_connected, start);
   if (format && !format->valid()) fail(error_in_format, "fmt");
-  if (reading) {
-    if (u.at_end) fail(end_of_file, start);
-    if (!u.readable) fail_system(EBADF, start);
-  } else if (!u.writable) {
-    fail(cant_write_file, start);
-  }
-  return u;
+  if (!reading) fail(cant_write_file, start);
+  if (u.at_end) fail(end_of_file, start);
+  fail_system(EBADF, start);
 }
 
-TextReader& Runtime::reader(Unit& u) {
+TextReader& Runtime::start_reading(Unit& u) {
   if (u.writer && !u.writer->flush()) fail_system(errno, "write");
   if (!u.reader) u.reader = std::make_unique<TextReader>(*u.channel);
   u.last_was_write = false;
   return *u.reader;
 }
 
-TextWriter& Runtime::writer(Unit& u) {
+TextWriter& Runtime::start_writing(Unit& u) {
   if (u.reader && u.reader->read_ahead() > 0) {
     if (!u.channel->unread(u.reader->read_ahead())) fail_system(errno, "write start");
     u.reader->drop_read_ahead();

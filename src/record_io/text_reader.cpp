@@ -7,12 +7,16 @@
 namespace record_io {
 
 TextReader::TextReader(ByteChannel& channel)
-    : channel_(channel), buffer_(std::max<std::size_t>(channel.buffer_size(), 256)) {}
+    : channel_(channel),
+      capacity_(std::max(channel.buffer_size(), transfer_size)),
+      buffer_(new char[capacity_ + lookahead]) {
+  std::memset(buffer_.get(), 0, lookahead);
+}
 
 TextReader::Line TextReader::line() {
   scanned_ = std::max(scanned_, pos_);
   for (;;) {
-    char* base = buffer_.data();
+    char* base = buffer_.get();
     if (auto* lf = static_cast<char*>(std::memchr(base + scanned_, '\n', end_ - scanned_))) {
       scanned_ = static_cast<std::size_t>(lf - base);
       char* stop = lf;
@@ -27,13 +31,13 @@ TextReader::Line TextReader::line() {
 
 bool TextReader::skip_line() {
   for (;;) {
-    char* base = buffer_.data();
+    char* base = buffer_.get();
     std::size_t from = std::max(scanned_, pos_);
     if (auto* lf = static_cast<char*>(std::memchr(base + from, '\n', end_ - from))) {
       pos_ = scanned_ = static_cast<std::size_t>(lf - base) + 1;
       return true;
     }
-    pos_ = end_ = scanned_ = 0;
+    pos_ = end_ = scanned_ = complete_end_ = 0;
     if (at_end_) return false;
     fill();
   }
@@ -41,15 +45,30 @@ bool TextReader::skip_line() {
 
 void TextReader::fill() {
   if (pos_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+    std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
     end_ -= pos_;
     scanned_ -= pos_;
+    complete_end_ = complete_end_ > pos_ ? complete_end_ - pos_ : 0;
     pos_ = 0;
   }
-  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-  long n = channel_.read(buffer_.data() + end_, buffer_.size() - end_);
+  if (end_ == capacity_) {  // a line longer than the buffer
+    std::unique_ptr<char[]> larger(new char[2 * capacity_ + lookahead]);
+    std::memcpy(larger.get(), buffer_.get(), end_ + lookahead);
+    buffer_ = std::move(larger);
+    capacity_ *= 2;
+  }
+  long n = channel_.read(buffer_.get() + end_, capacity_ - end_);
   if (n > 0) {
+    std::size_t from = end_;
     end_ += static_cast<std::size_t>(n);
+    std::memset(buffer_.get() + end_, 0, lookahead);
+    // The last line feed among the new bytes, sought from their end: lines are short.
+    for (std::size_t i = end_; i > from; --i) {
+      if (buffer_[i - 1] == '\n') {
+        complete_end_ = i;
+        break;
+      }
+    }
   } else {
     at_end_ = true;
     if (n < 0) error_ = errno;

@@ -7,17 +7,21 @@ namespace record_io {
 
 TextWriter::TextWriter(ByteChannel& channel)
     : channel_(channel),
-      buffer_(std::max<std::size_t>(channel.buffer_size(), 256)),
+      capacity_(std::max(channel.buffer_size(), transfer_size)),
+      buffer_(new char[capacity_]),
       interactive_(channel.interactive()),
       crlf_(channel.line_end() == "\r\n") {}
 
 bool TextWriter::put_slowly(std::string_view record) {
   std::size_t need = record.size() + 2;
-  if (used_ + need > buffer_.size()) {
+  if (used_ + need > capacity_) {
     if (!flush()) return false;
-    if (need > buffer_.size()) buffer_.resize(need);
+    if (need > capacity_) {  // a record longer than the buffer
+      buffer_.reset(new char[need]);
+      capacity_ = need;
+    }
   }
-  std::memcpy(buffer_.data() + used_, record.data(), record.size());
+  std::memcpy(buffer_.get() + used_, record.data(), record.size());
   commit(record.size());
   return !interactive_ || flush();
 }
@@ -26,7 +30,7 @@ bool TextWriter::flush() {
   if (used_ == 0) return true;
   std::size_t n = used_;
   used_ = 0;
-  return channel_.write(buffer_.data(), n);
+  return channel_.write(buffer_.get(), n);
 }
 
 }  // namespace record_io

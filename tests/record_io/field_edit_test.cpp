@@ -112,6 +112,37 @@ TEST(FixedField, AgreesWithTheRuntimeConversion) {
   }
 }
 
+// Every shape of the quick fields (up to 16 columns and 7 decimals): values of each length
+// that such a field holds or overflows, either sign, and those whose magnitude times 10^d
+// lies next to 10^8, where the quick conversion hands over to the general one.
+TEST(FixedField, QuickFieldsAgreeWithTheRuntimeConversion) {
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+  std::bernoulli_distribution negative;
+  for (int d = 0; d <= 7; ++d) {
+    auto edge = static_cast<float>(1e8 / std::pow(10.0, d));
+    const float edges[] = {edge,
+                           std::nextafter(edge, 0.0f),
+                           std::nextafter(edge, HUGE_VALF),
+                           -edge,
+                           0.5f / static_cast<float>(std::pow(10.0, d)),
+                           0.0f};
+    for (int w = 1; w <= 17; ++w) {
+      for (float v : edges) {
+        ASSERT_EQ(fixed(v, w, d), reference_fixed(v, w, d)) << std::hexfloat << v;
+      }
+      for (int exponent = -d - 2; exponent <= 9 - d; ++exponent) {
+        for (int n = 0; n < 16; ++n) {
+          auto v = static_cast<float>(mantissa(rng) * std::pow(10.0, exponent));
+          if (negative(rng)) v = -v;
+          ASSERT_EQ(fixed(v, w, d), reference_fixed(v, w, d))
+              << std::hexfloat << v << " F" << w << "." << d;
+        }
+      }
+    }
+  }
+}
+
 std::string real_item(float v) {
   char out[40];
   std::size_t n = real_item_text(v, out);

@@ -1,6 +1,8 @@
 // List-directed input on unit 5: five reals per statement, as the sample records are read.
 #include <array>
+#include <bit>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -121,6 +123,102 @@ TEST(ListInput, ReportsEveryFailure) {
       EXPECT_EQ(console.fatal([&] { read_five(console); }),
                 testing::stdin_report(c.error, "list io"));
     }
+  }
+}
+
+// A value in one of the forms a list item may take: sign, whole digits, point, decimals
+// (now and then more than fit 64 bits), an exponent with a letter or a bare sign.
+std::string random_value(std::mt19937& rng) {
+  auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  auto digits = [&](int n) {
+    std::string d;
+    for (int i = 0; i < n; ++i) d += static_cast<char>('0' + pick(10));
+    return d;
+  };
+  const char* signs[] = {"", "", "-", "+"};
+  std::string v = signs[pick(4)];
+  int whole = pick(8) == 0 ? 8 + pick(14) : pick(3);
+  int decimals = pick(8) == 0 ? 8 + pick(14) : pick(9);
+  v += digits(whole);
+  if (whole == 0 || pick(2) == 0) v += '.' + digits(whole == 0 ? 1 + decimals : decimals);
+  const char* exponents[] = {"", "", "E-", "E+", "e", "D-", "d+", "-", "+"};
+  std::string e = exponents[pick(9)];
+  if (!e.empty()) v += e + digits(pick(8) == 0 ? 5 : 1 + pick(3));
+  return v;
+}
+
+// Lines of items: mostly values, now and then a null, a repetition, a slash or something
+// that is no number, between blanks, tabs, commas, blank lines and CR LF line ends.
+std::string random_list_text(std::mt19937& rng) {
+  auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  const char* separators[] = {" ", "  ", "   ", "\t", " , ", ","};
+  std::string text;
+  for (int line = 0, lines = 2 + pick(30); line < lines; ++line) {
+    for (int item = 0, items = 1 + pick(7); item < items; ++item) {
+      text += separators[pick(6)];
+      switch (pick(40)) {
+        case 0:
+          text += ",";
+          break;
+        case 1:
+          text += std::to_string(1 + pick(4)) + "*" + random_value(rng);
+          break;
+        case 2:
+          text += std::to_string(1 + pick(4)) + "*";
+          break;
+        case 3:
+          text += pick(4) == 0 ? "/" : "1.2.3";
+          break;
+        case 4:
+          text += pick(8) == 0 ? "x" : "";
+          break;
+        default:
+          text += random_value(rng);
+      }
+    }
+    text += pick(4) == 0 ? "\r\n" : pick(10) == 0 ? "\n\n" : "\n";
+  }
+  return text;
+}
+
+// Statements of five values read to the end of the input, as their bits, then the report
+// that ended the run.
+std::string read_to_the_end(const std::string& text, std::size_t chunk) {
+  testing::Console console(text);
+  console.input().set_read_chunk(chunk);
+  std::string values;
+  std::string report = console.fatal([&] {
+    for (;;) {
+      for (float v : read_five(console))
+        values += std::to_string(std::bit_cast<std::uint32_t>(v)) + ' ';
+      values += '\n';
+    }
+  });
+  return values + report;
+}
+
+// Read in one piece, statements take their values straight from the lines buffered; a byte
+// or a few at a time, mostly a line at a time. Both read the same.
+TEST(ListInput, ReadsTheSameWhateverPiecesTheInputComesIn) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 300; ++round) {
+    std::string text = random_list_text(rng);
+    std::string whole = read_to_the_end(text, 65536);
+    ASSERT_EQ(read_to_the_end(text, 1), whole) << text;
+    ASSERT_EQ(read_to_the_end(text, 7), whole) << text;
+  }
+}
+
+// The separator after the last value of one item list belongs to it, not to the next.
+TEST(ListInput, ReadsOnAcrossTheItemListsOfAStatement) {
+  for (std::size_t chunk : chunks) {
+    SCOPED_TRACE(chunk);
+    testing::Console console("0\n1, 2 ,,4\n");
+    console.input().set_read_chunk(chunk);
+    ListRead(console.io(), 5).end();  // the first line, so that the next is buffered whole
+    float v[4] = {S, S, S, S};
+    ListRead(console.io(), 5).reals(v, 1).reals(v + 1, 1).reals(v + 2, 2).end();
+    EXPECT_EQ((std::array<float, 4>{1, 2, S, 4}), (std::array<float, 4>{v[0], v[1], v[2], v[3]}));
   }
 }
 

@@ -67,21 +67,32 @@ inline float round_to_single(double value) {
   return static_cast<float>(value);
 }
 
-// The decimal number (negative or not) mantissa * 10^exponent, mantissa of at most 19
-// digits, converted to the nearest double and then rounded to single precision; +0.0 for
-// a zero mantissa.
-inline float decimal_to_single(std::uint64_t mantissa, std::int64_t exponent, bool negative) {
-  if (mantissa <= (std::uint64_t{1} << 53) && exponent >= -22 && exponent <= 22) {
+// decimal_to_single (below) for a mantissa of at most 2^53, as 15 digits always are.
+inline float short_decimal_to_single(std::uint64_t mantissa, std::int64_t exponent, bool negative) {
+  if (exponent >= -22 && exponent <= 22) {
     // The common case, with the shortest chain of dependent steps: the signed mantissa
     // and the power of ten are exact doubles, so one division or multiplication rounds
     // correctly, and below 2^53 * 10^22 the result is within the single range.
+    // The sign without a branch (the data decides it at random); -0 is no integer: +0.0.
     auto m = static_cast<std::int64_t>(mantissa);
-    auto signed_mantissa = static_cast<double>(negative ? -m : m);  // -0 is no integer: +0.0
+    std::int64_t minus = -static_cast<std::int64_t>(negative);
+    auto signed_mantissa = static_cast<double>((m ^ minus) - minus);
     double nearest = exponent < 0 ? signed_mantissa / exact_powers_of_ten[-exponent]
                                   : signed_mantissa * exact_powers_of_ten[exponent];
     return static_cast<float>(nearest);
   }
   if (mantissa == 0) return 0.0f;
+  double magnitude = scaled_to_double_exact(mantissa, exponent);
+  return round_to_single(negative ? -magnitude : magnitude);
+}
+
+// The decimal number (negative or not) mantissa * 10^exponent, mantissa of at most 19
+// digits, converted to the nearest double and then rounded to single precision; +0.0 for
+// a zero mantissa.
+inline float decimal_to_single(std::uint64_t mantissa, std::int64_t exponent, bool negative) {
+  if (mantissa <= (std::uint64_t{1} << 53)) {
+    return short_decimal_to_single(mantissa, exponent, negative);
+  }
   double magnitude = scaled_to_double_exact(mantissa, exponent);
   return round_to_single(negative ? -magnitude : magnitude);
 }

@@ -8,12 +8,21 @@
 
 namespace record_io {
 
+// The word-at-a-time scans load eight bytes as one number and take the first of them as its
+// lowest byte.
+static_assert(std::endian::native == std::endian::little);
+
 // 10^0 .. 10^9.
 inline constexpr std::uint64_t integer_powers_of_ten[] = {
     1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 
 inline bool is_digit(char c) {
   return c >= '0' && c <= '9';
+}
+
+// The value of a digit, and above 9 for any other character.
+inline unsigned digit_value(char c) {
+  return static_cast<unsigned>(static_cast<unsigned char>(c)) - unsigned{'0'};
 }
 
 // The number written by eight digit values (0..9), one per byte, the first digit in the
@@ -48,6 +57,53 @@ inline std::size_t take_digits(const char*& p, const char* end, std::uint64_t& m
   }
   for (; p < end && is_digit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
   return static_cast<std::size_t>(p - start);
+}
+
+// take_digits with no end to watch: a byte that is not a digit follows the run, and the
+// seven bytes after that one can be read too (their content does not matter).
+inline std::size_t take_digits_ahead(const char*& p, std::uint64_t& mantissa) {
+  constexpr std::uint64_t ones = 0x0101010101010101ull;
+  const char* start = p;
+  for (;;) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    // The bytes less '0', digit values up to the first byte that is not a digit; that one
+    // comes out below 0 or above 9, and so has its high bit set as it is or with 0x76
+    // added. Its borrow or carry only disturbs the bytes after it.
+    std::uint64_t values = v - 0x30 * ones;
+    std::uint64_t other = ((values + 0x76 * ones) | values) & (0x80 * ones);
+    if (other == 0) {
+      mantissa = mantissa * integer_powers_of_ten[8] + eight_digit_value(values);
+      p += 8;
+      continue;
+    }
+    auto high_bit = static_cast<unsigned>(std::countr_zero(other));  // 8n + 7 for n digits
+    if (high_bit > 7) {
+      // The n digit values moved up so that zeros stand before them.
+      mantissa = mantissa * integer_powers_of_ten[high_bit / 8] +
+                 eight_digit_value(values << (71 - high_bit));
+      p += high_bit / 8;
+    }
+    return static_cast<std::size_t>(p - start);
+  }
+}
+
+// The first character at or after p that is neither a blank nor a tab, where one is sure
+// to come (a line feed) and the seven bytes after it can be read. In a word, the bytes
+// that differ from a blank are the non-zero bytes of the word xor blanks.
+inline const char* skip_blanks_ahead(const char* p) {
+  for (;;) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    std::uint64_t other = v ^ 0x2020202020202020ull;
+    if (other == 0) {
+      p += 8;
+      continue;
+    }
+    p += static_cast<unsigned>(std::countr_zero(other)) / 8;
+    if (*p != '\t') return p;
+    ++p;
+  }
 }
 
 // The first character at or after p that is neither a blank nor a tab, or end.

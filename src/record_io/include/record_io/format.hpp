@@ -98,27 +98,32 @@ class Format {
 // starts again at its reversion point, and the statement goes on with a new record.
 class FormatCursor {
  public:
-  explicit FormatCursor(const Format& format) : format_(format) {}
+  explicit FormatCursor(const Format& format)
+      : format_(format),
+        next_(format.data_edits().data()),
+        end_(next_ + format.data_edits().size()) {}
 
   // The next data edit, with `restarted` telling whether the format started again for
   // it; nullptr for a format without data edits.
   const DataEdit* next(bool* restarted) {
-    const std::vector<DataEdit>& data = format_.data_edits();
-    *restarted = next_ == data.size();
-    if (!*restarted) return &data[next_++];
-    if (data.empty()) return nullptr;
-    next_ = format_.data_reversion() + 1;
+    *restarted = next_ == end_;
+    if (!*restarted) return next_++;
+    if (format_.data_edits().empty()) return nullptr;
+    next_ = format_.data_edits().data() + format_.data_reversion() + 1;
     return &format_.reversion_edit();
   }
-  // The data edit that would come next, or nullptr at the end of the format.
-  const DataEdit* peek() const {
-    const std::vector<DataEdit>& data = format_.data_edits();
-    return next_ < data.size() ? &data[next_] : nullptr;
+  // The next data edit when it is of `kind` and the format need not start again for it,
+  // taken; otherwise nullptr, and nothing taken.
+  const DataEdit* take(Edit::Kind kind) {
+    return next_ != end_ && next_->edit.kind == kind ? next_++ : nullptr;
   }
+  // The data edit that would come next, or nullptr at the end of the format.
+  const DataEdit* peek() const { return next_ != end_ ? next_ : nullptr; }
 
  private:
   const Format& format_;
-  std::size_t next_ = 0;
+  const DataEdit* next_;
+  const DataEdit* end_;
 };
 
 }  // namespace record_io

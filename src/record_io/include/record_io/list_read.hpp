@@ -42,12 +42,40 @@ ListScan scan_list_item(const char* p, const char* end, bool line_end);
 //   ListRead(io, 11).reals(&x[i], 5).end();
 class ListRead {
  public:
-  ListRead(Runtime& io, int unit);
+  ListRead(Runtime& io, int unit)
+      : io_(io), unit_(io.begin_statement(unit, true, nullptr)), reader_(io.reader(unit_)) {
+    TextReader::Lines lines = reader_.whole_lines();
+    pos_ = lines.begin;
+    limit_ = lines.end;
+    if (pos_ == limit_) read_by_lines();
+  }
   // Reads up to n values into v[0..n): fewer when a slash ended the statement.
-  ListRead& reals(float* v, std::size_t n);
-  void end();
+  ListRead& reals(float* v, std::size_t n) {
+    std::size_t k = limit_ ? plain_values(v, n) : 0;
+    if (k != n) reals_by_lines(v, n, k);
+    return *this;
+  }
+  void end() {
+    // Usually the statement stopped at the line feed of its line, in whole lines.
+    if (limit_ && *pos_ == '\n') {
+      reader_.consume_to(pos_ + 1);
+      return;
+    }
+    end_line();
+  }
 
  private:
+  // Reads values straight from the whole lines buffered, as long as the items are plain
+  // values (no comma, slash or repetition, at most 15 digits, the exponent at most 9999)
+  // and the lines last; returns how many it read, the next item left at pos_ (or, after
+  // the n-th value, its separator: separator_pending_).
+  std::size_t plain_values(float* v, std::size_t n);
+  // From now on the statement reads a line at a time, from pos_.
+  void read_by_lines();
+  // reals() for v[k..n), a line at a time.
+  void reals_by_lines(float* v, std::size_t n, std::size_t k);
+  // end() anywhere in a line.
+  void end_line();
   // After a value: blanks and tabs, then one comma, are skipped.
   void skip_separator();
   [[noreturn]] void input_ended();
@@ -55,12 +83,18 @@ class ListRead {
   Runtime& io_;
   Unit& unit_;
   TextReader& reader_;
-  TextReader::Line line_;
   const char* pos_;
-  std::uint64_t repeat_left_ = 0;
-  float repeat_value_ = 0;
-  bool repeat_has_value_ = false;
-  bool slash_ = false;
+  // Reading from whole lines: their end, just after a line feed (nullptr: a line at a
+  // time, in line_).
+  const char* limit_;
+  // pos_ is just after a value whose separator is still to be skipped.
+  bool separator_pending_ = false;
+  // A line at a time: set by read_by_lines().
+  TextReader::Line line_;
+  std::uint64_t repeat_left_;
+  float repeat_value_;
+  bool repeat_has_value_;
+  bool slash_;
 };
 
 }  // namespace record_io

@@ -11,13 +11,12 @@
 #include "record_io/byte_channel.hpp"
 #include "record_io/diagnostic.hpp"
 #include "record_io/errors.hpp"
+#include "record_io/format.hpp"
 #include "record_io/record_buffer.hpp"
 #include "record_io/text_reader.hpp"
 #include "record_io/text_writer.hpp"
 
 namespace record_io {
-
-class Format;
 
 // One I/O unit: a connection to a standard stream or to a named file.
 struct Unit {
@@ -83,16 +82,32 @@ class Runtime {
   // Starts a statement on `unit`: records its direction and its format (nullptr: a
   // list-directed statement, which records "list io"), then checks that the unit can be
   // read (its end-of-file mark, context "read start") or written ("write start").
-  Unit& begin_statement(int unit, bool reading, const Format* format);
+  Unit& begin_statement(int unit, bool reading, const Format* format) {
+    // The unit of the statement before: its number and name are recorded already.
+    Unit& u = unit == state_.unit && unit >= 0 ? units_[static_cast<std::size_t>(unit)]
+                                               : unit_or_fail(unit, start_context(reading));
+    state_.reading = reading;
+    state_.format_recorded = true;
+    state_.format = format ? format->text() : list_io;
+    bool ready = reading ? u.readable && !u.at_end : u.writable;
+    if (!u.channel || !ready || (format && !format->valid())) refuse(u, reading, format);
+    return u;
+  }
   // A formatted statement ends: its format is no longer recorded.
   void clear_format() { state_.format_recorded = false; }
-  TextReader& reader(Unit& u);
-  TextWriter& writer(Unit& u);
+  // The unit's reader, its pending output written out first when the unit last wrote.
+  TextReader& reader(Unit& u) {
+    return u.reader && !u.last_was_write ? *u.reader : start_reading(u);
+  }
+  // The unit's writer, the channel first moved back over what its reader read ahead when
+  // the unit last read.
+  TextWriter& writer(Unit& u) {
+    return u.writer && u.last_was_write ? *u.writer : start_writing(u);
+  }
   // Hands a finished record to the unit; ends the run when writing to a file fails.
   void put_record(Unit& u, std::string_view record) {
-    TextWriter& w = u.writer && u.last_was_write ? *u.writer : writer(u);
     // Failed writes to the standard streams go unreported; those to a file end the run.
-    if (!w.put(record) && u.named) fail_system(errno, "write");
+    if (!writer(u).put(record) && u.named) fail_system(errno, "write");
   }
   // A buffer for the record a statement is building, reused from statement to statement.
   RecordBuffer& record() { return record_; }
@@ -110,7 +125,14 @@ class Runtime {
   }
 
  private:
+  static constexpr std::string_view list_io = "list io";
+  static const char* start_context(bool reading) { return reading ? "read start" : "write start"; }
+
   Unit& unit_or_fail(int number, const char* context);
+  // Ends the run with the reason the statement cannot start on u.
+  [[noreturn]] void refuse(const Unit& u, bool reading, const Format* format);
+  TextReader& start_reading(Unit& u);
+  TextWriter& start_writing(Unit& u);
   void release(Unit& u);
 
   std::array<Unit, unit_count> units_;

@@ -2,7 +2,7 @@
 #pragma once
 
 #include <cstddef>
-#include <vector>
+#include <memory>
 
 #include "record_io/byte_channel.hpp"
 
@@ -12,6 +12,14 @@ namespace record_io {
 // line feed belongs to the line end; any other carriage return is an ordinary character.
 class TextReader {
  public:
+  // Bytes that can always be read past the end of a view (line() or whole_lines()): what
+  // they hold is unspecified, but reading them is safe, so a scanner may look ahead a word
+  // at a time and decide afterwards how much of it counts.
+  static constexpr std::size_t lookahead = 32;
+  // Reads ask the channel for at least this many bytes (more when it suggests more): a
+  // large file is read in few system calls.
+  static constexpr std::size_t transfer_size = 256 * 1024;
+
   explicit TextReader(ByteChannel& channel);
 
   // The rest of the current line from the read position, without its line end.
@@ -24,8 +32,22 @@ class TextReader {
   // Buffers the rest of the current line whole. The view stays valid until the next call
   // of line() or skip_line().
   Line line();
-  // Moves the read position to p, which lies within the view line() returned last.
-  void consume_to(const char* p) { pos_ = static_cast<std::size_t>(p - buffer_.data()); }
+
+  // The whole lines already buffered from the read position: [begin, end) ends just after
+  // a line feed, or is empty when the current line is not buffered whole (line() then
+  // reads on). Never reads; valid until the next call of line() or skip_line().
+  struct Lines {
+    const char* begin;
+    const char* end;
+  };
+  Lines whole_lines() const {
+    const char* base = buffer_.get();
+    return {base + pos_, base + (complete_end_ > pos_ ? complete_end_ : pos_)};
+  }
+
+  // Moves the read position to p, which lies within the view line() or whole_lines()
+  // returned last, or at its end.
+  void consume_to(const char* p) { pos_ = static_cast<std::size_t>(p - buffer_.get()); }
   // Discards the rest of the current line with its line feed; false when the input ended
   // (or failed) before a line feed.
   bool skip_line();
@@ -34,17 +56,21 @@ class TextReader {
   // Bytes read ahead of the read position.
   std::size_t read_ahead() const { return end_ - pos_; }
   // Forgets the bytes read ahead (after the channel has been moved back over them).
-  void drop_read_ahead() { pos_ = end_ = scanned_ = 0; }
+  void drop_read_ahead() { pos_ = end_ = scanned_ = complete_end_ = 0; }
 
  private:
   void fill();
 
   ByteChannel& channel_;
-  std::vector<char> buffer_;
-  std::size_t pos_ = 0;      // read position
-  std::size_t end_ = 0;      // end of the bytes read
-  std::size_t scanned_ = 0;  // [pos_, scanned_) holds no line feed
-  bool at_end_ = false;      // the channel has nothing more
+  // capacity_ bytes, then the look-ahead bytes; those after end_ are kept defined (zeros
+  // or earlier input). The buffer is not cleared first: its pages are touched as they fill.
+  std::size_t capacity_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t pos_ = 0;           // read position
+  std::size_t end_ = 0;           // end of the bytes read
+  std::size_t scanned_ = 0;       // [pos_, scanned_) holds no line feed
+  std::size_t complete_end_ = 0;  // just after the last line feed in [0, end_), or 0
+  bool at_end_ = false;           // the channel has nothing more
   int error_ = 0;
 };
 

@@ -3,8 +3,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 #include "record_io/byte_channel.hpp"
 
@@ -15,6 +15,10 @@ namespace record_io {
 // ends).
 class TextWriter {
  public:
+  // Writes hand the channel at least this many bytes at a time (more when it suggests
+  // more), unless flushed: a large file is written in few system calls.
+  static constexpr std::size_t transfer_size = 256 * 1024;
+
   explicit TextWriter(ByteChannel& channel);
 
   // Appends the record and the channel's line end; false with errno set when a write fails.
@@ -29,15 +33,15 @@ class TextWriter {
   // statement to build the record in place; nullptr when the buffer lacks the room or the
   // channel is interactive. Nothing there is handed on before commit().
   char* room(std::size_t n) {
-    return used_ + n + 2 <= buffer_.size() && !interactive_ ? buffer_.data() + used_ : nullptr;
+    return used_ + n + 2 <= capacity_ && !interactive_ ? buffer_.get() + used_ : nullptr;
   }
   // The record of n characters built in room() is done: it joins the buffer, with its
   // line end.
   void commit(std::size_t n) {
-    char* end = buffer_.data() + used_ + n;
+    char* end = buffer_.get() + used_ + n;
     if (crlf_) *end++ = '\r';
     *end++ = '\n';
-    used_ = static_cast<std::size_t>(end - buffer_.data());
+    used_ = static_cast<std::size_t>(end - buffer_.get());
   }
   // Hands everything buffered to the channel; false with errno set when that fails.
   bool flush();
@@ -46,7 +50,9 @@ class TextWriter {
   bool put_slowly(std::string_view record);
 
   ByteChannel& channel_;
-  std::vector<char> buffer_;
+  // Not cleared first: its pages are touched as records fill them.
+  std::size_t capacity_;
+  std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
   bool interactive_;
   bool crlf_;  // lines end with a carriage return and a line feed
