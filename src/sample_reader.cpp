@@ -20,9 +20,17 @@ std::vector<float> zero_samples(std::size_t n) {
 }
 
 void extend_samples(std::vector<float>& samples, std::int32_t count) {
-  if (count > 0 && samples.size() < static_cast<std::size_t>(count)) {
-    samples.resize(static_cast<std::size_t>(count), 0.0f);
+  if (count <= 0 || samples.size() >= static_cast<std::size_t>(count)) return;
+  auto n = static_cast<std::size_t>(count);
+  if (samples.capacity() < n) {
+    // New memory, mapped in one step like the first.
+    std::vector<float> larger;
+    larger.reserve(n);
+    record_io::populate(larger.data(), n * sizeof(float));
+    larger.assign(samples.begin(), samples.end());
+    samples.swap(larger);
   }
+  samples.resize(n, 0.0f);
 }
 
 void read_samples(record_io::Runtime& io, int unit, std::int32_t nt, std::vector<float>& target) {

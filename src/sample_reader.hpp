@@ -14,7 +14,8 @@ inline constexpr std::size_t min_samples = 33000;
 // time: a fresh process pays far more for page faults than for the zeros themselves.
 std::vector<float> zero_samples(std::size_t n);
 
-// Extends `samples` with zeros to at least `count` elements.
+// Extends `samples` with zeros to at least `count` elements (new memory mapped in one step,
+// as zero_samples does).
 void extend_samples(std::vector<float>& samples, std::int32_t count);
 
 // Reads the nt samples that follow the header on `unit` into target[0..nt), five values
