@@ -119,6 +119,11 @@ const Target& target() {
   return t;
 }
 
+const std::filesystem::path& realdata_dir() {
+  static const std::filesystem::path dir = PEER_REALDATA_DIR;
+  return dir;
+}
+
 std::filesystem::path program_path(std::string_view name) {
   std::string file(name);
   if (target().windows) file += ".exe";

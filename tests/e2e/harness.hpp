@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 namespace e2e {
 
 // The build under test. By default the Linux build these tests belong to; the environment
@@ -105,6 +107,17 @@ class Sandbox {
 
  private:
   std::filesystem::path dir_;
+};
+
+// The folder of real records beside the project (../shared/realdata), which may be absent.
+const std::filesystem::path& realdata_dir();
+
+// Tests on the real records: skipped where the folder is absent.
+class RealDataTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::is_directory(realdata_dir())) GTEST_SKIP() << "no " << realdata_dir();
+  }
 };
 
 // Reads a whole file as bytes; fails the calling test if it cannot be read.

@@ -14,14 +14,7 @@
 namespace e2e {
 namespace {
 
-const std::filesystem::path kRealData = PEER_REALDATA_DIR;
-
-class RealData : public testing::Test {
- protected:
-  void SetUp() override {
-    if (!std::filesystem::is_directory(kRealData)) GTEST_SKIP() << "no " << kRealData;
-  }
-};
+using RealData = RealDataTest;
 
 // The lines of a text file; a carriage return directly before a line feed is part of the line
 // end, and a last line without line feed counts.
@@ -45,7 +38,7 @@ struct Record {
   std::vector<std::string> lines;
   std::vector<float> values;
 
-  explicit Record(const std::string& relative) : path(kRealData / relative) {
+  explicit Record(const std::string& relative) : path(realdata_dir() / relative) {
     lines = lines_of(read_file(path));
     for (std::size_t k = 4; k < lines.size(); ++k) {
       const char* p = lines[k].c_str();

@@ -14,14 +14,7 @@
 namespace e2e {
 namespace {
 
-const std::filesystem::path kRealData = PEER_REALDATA_DIR;
-
-class RealRecords : public testing::Test {
- protected:
-  void SetUp() override {
-    if (!std::filesystem::is_directory(kRealData)) GTEST_SKIP() << "no " << kRealData;
-  }
-};
+using RealRecords = RealDataTest;
 
 struct Real {
   const char* file;
@@ -87,7 +80,7 @@ Outcome merge(const Sandbox& box, const std::string& a, const std::string& b, co
 TEST_F(RealRecords, NormalisedThenMergedGiveTheirOwnValues) {
   for (const Real& r : kRecords) {
     SCOPED_TRACE(r.file);
-    const std::filesystem::path path = kRealData / r.file;
+    const std::filesystem::path path = realdata_dir() / r.file;
     std::vector<float> values = values_of(path);
     ASSERT_GE(values.size(), static_cast<std::size_t>(r.points));
     const std::size_t extra = values.size() - static_cast<std::size_t>(r.points);
