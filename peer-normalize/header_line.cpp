@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "record_io/digits.hpp"
 #include "record_io/list_read.hpp"
 #include "time_step.hpp"
 
@@ -11,12 +12,10 @@ namespace normalize {
 
 namespace {
 
+using record_io::is_digit;
+
 bool is_letter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
 }
 
 bool same_word(std::string_view word, std::string_view upper) {

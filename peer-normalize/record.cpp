@@ -73,14 +73,9 @@ class Normalizer {
         result_.write_error = copier.write_error();
         return std::move(result_);
       }
-      result_.diagnostics.push_back(copier.problem());
-      result_.refused = true;
-      return std::move(result_);
+      return refuse(copier.problem());
     }
-    if (lines_.error() != 0) {
-      result_.read_error = lines_.error();
-      return std::move(result_);
-    }
+    if (lines_.error() != 0) return read_failed();
     const auto points = static_cast<std::uint64_t>(header.points);
     if (copier.values() < points) {
       return refuse(lines_.number(), 0,
@@ -108,17 +103,22 @@ class Normalizer {
     result_.diagnostics.push_back({Diagnostic::Severity::warning, line, column, std::move(text)});
   }
 
-  RecordResult refuse(long line, long column, std::string text) {
-    result_.diagnostics.push_back({Diagnostic::Severity::error, line, column, std::move(text)});
+  RecordResult refuse(Diagnostic problem) {
+    result_.diagnostics.push_back(std::move(problem));
     result_.refused = true;
+    return std::move(result_);
+  }
+  RecordResult refuse(long line, long column, std::string text) {
+    return refuse({Diagnostic::Severity::error, line, column, std::move(text)});
+  }
+
+  RecordResult read_failed() {
+    result_.read_error = lines_.error();
     return std::move(result_);
   }
 
   RecordResult ended_before_header() {
-    if (lines_.error() != 0) {
-      result_.read_error = lines_.error();
-      return std::move(result_);
-    }
+    if (lines_.error() != 0) return read_failed();
     return refuse(std::max(lines_.number(), 1L), 0,
                   "the record ends before its header line (line 4)");
   }

@@ -9,12 +9,18 @@ namespace {
 
 constexpr std::size_t values_per_statement = 5;
 
-}  // namespace
-
-std::vector<float> zero_samples(std::size_t n) {
+// An empty array with room for n samples, its memory mapped in one step.
+std::vector<float> mapped_room(std::size_t n) {
   std::vector<float> samples;
   samples.reserve(n);
   record_io::populate(samples.data(), n * sizeof(float));
+  return samples;
+}
+
+}  // namespace
+
+std::vector<float> zero_samples(std::size_t n) {
+  std::vector<float> samples = mapped_room(n);
   samples.assign(n, 0.0f);
   return samples;
 }
@@ -23,10 +29,7 @@ void extend_samples(std::vector<float>& samples, std::int32_t count) {
   if (count <= 0 || samples.size() >= static_cast<std::size_t>(count)) return;
   auto n = static_cast<std::size_t>(count);
   if (samples.capacity() < n) {
-    // New memory, mapped in one step like the first.
-    std::vector<float> larger;
-    larger.reserve(n);
-    record_io::populate(larger.data(), n * sizeof(float));
+    std::vector<float> larger = mapped_room(n);
     larger.assign(samples.begin(), samples.end());
     samples.swap(larger);
   }

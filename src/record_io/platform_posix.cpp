@@ -133,15 +133,7 @@ void at_exit(void (*hook)()) {
 }
 
 void write_error_text(std::string_view text) {
-  const char* p = text.data();
-  std::size_t n = text.size();
-  while (n > 0) {
-    ssize_t w = ::write(STDERR_FILENO, p, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return;
-    p += w;
-    n -= static_cast<std::size_t>(w);
-  }
+  write(standard_error, text.data(), text.size());
 }
 
 void exit_process(int status) {

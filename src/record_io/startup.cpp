@@ -56,7 +56,7 @@ void start_streams() {
 }
 
 Runtime& start_process(int argc, char** argv) {
-  platform::prepare_standard_streams();
+  start_streams();
   platform::install_signal_handlers(on_signal);
   // Never destroyed: the exit hook and the signal handlers may use it to the very end.
   the_runtime =
