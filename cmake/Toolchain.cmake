@@ -24,6 +24,16 @@ if(PEER_MERGE_STATIC AND NOT PEER_MERGE_SANITIZE)
   endif()
 endif()
 
+# One of the project's programs: at the top of the build tree (build/peer-merge), linked
+# statically where the toolchain can, installed with the others.
+function(peer_merge_program target)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+  if(PEER_MERGE_LINK_STATIC)
+    target_link_options(${target} PRIVATE -static)
+  endif()
+  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endfunction()
+
 # Decimal-to-double conversion for the numbers the layer's own exact fast path does not
 # take (more than 19 digits, or far from 1): fast_float where it is installed (header-only),
 # otherwise the C++ library's std::from_chars, which not every library has for double.
