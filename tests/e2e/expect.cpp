@@ -3,6 +3,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace e2e {
@@ -100,6 +101,33 @@ std::string describe(const Outcome& outcome) {
 }
 
 }  // namespace
+
+std::vector<std::string> lines_of(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\n', start);
+    const std::size_t next = end == std::string::npos ? bytes.size() : end + 1;
+    if (end == std::string::npos) end = bytes.size();
+    if (end > start && end < bytes.size() && bytes[end - 1] == '\r') --end;
+    lines.push_back(bytes.substr(start, end - start));
+    start = next;
+  }
+  return lines;
+}
+
+std::vector<float> sample_values(const std::vector<std::string>& lines) {
+  std::vector<float> values;
+  for (std::size_t k = 4; k < lines.size(); ++k) {
+    const char* p = lines[k].c_str();
+    for (char* end = nullptr;; p = end) {
+      const double value = std::strtod(p, &end);
+      if (end == p) break;
+      values.push_back(static_cast<float>(value));
+    }
+  }
+  return values;
+}
 
 testing::AssertionResult same_lines(const std::string& actual, const std::string& expected) {
   if (actual == expected) return testing::AssertionSuccess();

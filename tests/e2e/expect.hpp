@@ -81,6 +81,12 @@ float time_of(long i, float dt);
 std::string combined(long nt, float dt, const std::vector<float>& x, const std::vector<float>& y,
                      const std::vector<float>& z);
 
+// A record file as an independent reader sees it. Its lines: a carriage return directly
+// before a line feed is part of the line end, and a last line without line feed counts.
+std::vector<std::string> lines_of(const std::string& bytes);
+// Every number on its lines after the fourth (the samples), read with strtod line by line.
+std::vector<float> sample_values(const std::vector<std::string>& lines);
+
 // Compares two texts line by line and reports the first differing line, for large files.
 testing::AssertionResult same_lines(const std::string& actual, const std::string& expected);
 

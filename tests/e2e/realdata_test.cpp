@@ -1,7 +1,6 @@
 // Runs on real strong-motion records kept outside the project, when they are present: every
 // record whose header fits the columns is merged and checked value by value against an
 // independent reading of the file; the others must end with the header diagnostic.
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,39 +15,16 @@ namespace {
 
 using RealData = RealDataTest;
 
-// The lines of a text file; a carriage return directly before a line feed is part of the line
-// end, and a last line without line feed counts.
-std::vector<std::string> lines_of(const std::string& bytes) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find('\n', start);
-    const std::size_t next = end == std::string::npos ? bytes.size() : end + 1;
-    if (end == std::string::npos) end = bytes.size();
-    if (end > start && end < bytes.size() && bytes[end - 1] == '\r') --end;
-    lines.push_back(bytes.substr(start, end - start));
-    start = next;
-  }
-  return lines;
-}
-
 // A record as an independent reader sees it: its lines and every number after line 4.
 struct Record {
   std::filesystem::path path;
   std::vector<std::string> lines;
   std::vector<float> values;
 
-  explicit Record(const std::string& relative) : path(realdata_dir() / relative) {
-    lines = lines_of(read_file(path));
-    for (std::size_t k = 4; k < lines.size(); ++k) {
-      const char* p = lines[k].c_str();
-      for (char* end = nullptr;; p = end) {
-        const double value = std::strtod(p, &end);
-        if (end == p) break;
-        values.push_back(static_cast<float>(value));
-      }
-    }
-  }
+  explicit Record(const std::string& relative)
+      : path(realdata_dir() / relative),
+        lines(lines_of(read_file(path))),
+        values(sample_values(lines)) {}
 
   std::string titles() const {
     return title_echo(lines.at(0)) + title_echo(lines.at(1)) + title_echo(lines.at(2));

@@ -1,7 +1,6 @@
 // Real strong-motion records kept outside the project, when they are present: each one,
 // normalised and then merged, gives the values its own file writes, whichever layout it
 // comes in; those the merge reads as they are give the same combined file either way.
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -49,25 +48,6 @@ const Real kRecords[] = {
     {"nga/RSN960_NORTHR_LOS270.AT2", 1999, 0.01F, false},
 };
 
-// Every number after line 4 of a record file, read independently of the project's code.
-std::vector<float> values_of(const std::filesystem::path& path) {
-  const std::string bytes = read_file(path);
-  std::size_t at = 0;
-  for (int line = 0; line < 4 && at != std::string::npos; ++line) {
-    at = bytes.find('\n', at);
-    if (at != std::string::npos) ++at;
-  }
-  std::vector<float> values;
-  if (at == std::string::npos) return values;
-  const char* p = bytes.c_str() + at;
-  for (char* end = nullptr;; p = end) {
-    const double value = std::strtod(p, &end);
-    if (end == p) break;
-    values.push_back(static_cast<float>(value));
-  }
-  return values;
-}
-
 Outcome normalize(const Sandbox& box, const std::filesystem::path& in, const std::string& out) {
   return box.run("", Launch{program_path("peer-normalize"), {in.string(), out}});
 }
@@ -81,7 +61,7 @@ TEST_F(RealRecords, NormalisedThenMergedGiveTheirOwnValues) {
   for (const Real& r : kRecords) {
     SCOPED_TRACE(r.file);
     const std::filesystem::path path = realdata_dir() / r.file;
-    std::vector<float> values = values_of(path);
+    std::vector<float> values = sample_values(lines_of(read_file(path)));
     ASSERT_GE(values.size(), static_cast<std::size_t>(r.points));
     const std::size_t extra = values.size() - static_cast<std::size_t>(r.points);
     values.resize(static_cast<std::size_t>(r.points));
