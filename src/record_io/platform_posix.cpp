@@ -128,22 +128,6 @@ void install_signal_handlers(void (*handler)(Signal)) {
   install(SIGTERM);
 }
 
-void at_exit(void (*hook)()) {
-  std::atexit(hook);
-}
-
-void write_error_text(std::string_view text) {
-  write(standard_error, text.data(), text.size());
-}
-
-void exit_process(int status) {
-  std::exit(status);
-}
-
-void exit_now(int status) {
-  ::_exit(status);
-}
-
 void abort_process(bool core_file) {
   if (!core_file) {
     const rlimit no_core{0, 0};

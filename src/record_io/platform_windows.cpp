@@ -124,22 +124,6 @@ void install_signal_handlers(void (*handler)(Signal)) {
   std::signal(SIGTERM, on_system_signal);
 }
 
-void at_exit(void (*hook)()) {
-  std::atexit(hook);
-}
-
-void write_error_text(std::string_view text) {
-  write(standard_error, text.data(), text.size());
-}
-
-void exit_process(int status) {
-  std::exit(status);
-}
-
-void exit_now(int status) {
-  ::_exit(status);
-}
-
 void abort_process(bool) {
   // No error-reporting dialog and no message box, whatever the system's settings.
   ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
