@@ -48,9 +48,9 @@ record_io::ProcessEnds throwing_ends() {
 class DiscardChannel final : public record_io::ByteChannel {
  public:
   long read(char*, std::size_t) override { return 0; }
-  bool write(const char*, std::size_t size) override {
+  std::size_t write(const char*, std::size_t size) override {
     bytes_ += size;
-    return true;
+    return size;
   }
   std::size_t bytes() const { return bytes_; }
 

@@ -118,7 +118,7 @@ class Run {
       r = normalize_record(in, &text);
       text.flush();
       const std::string& made = memory.output();
-      if (r.ok() && !out.write(made.data(), made.size())) r.write_error = errno;
+      if (r.ok() && out.write(made.data(), made.size()) != made.size()) r.write_error = errno;
     } else {
       record_io::TextWriter text(out);
       r = normalize_record(in, &text);

@@ -30,9 +30,9 @@ long TwiceRead::read(char* buffer, std::size_t size) {
   return n;
 }
 
-bool TwiceRead::write(const char*, std::size_t) {
+std::size_t TwiceRead::write(const char*, std::size_t) {
   errno = EBADF;
-  return false;
+  return 0;
 }
 
 bool TwiceRead::rewind() {

@@ -17,7 +17,7 @@ class TwiceRead final : public record_io::ByteChannel {
 
   long read(char* buffer, std::size_t size) override;
   // An input only: writing fails (EBADF).
-  bool write(const char* data, std::size_t size) override;
+  std::size_t write(const char* data, std::size_t size) override;
   std::size_t buffer_size() const override { return inner_.buffer_size(); }
 
   // Starts the second reading; false with errno set when the channel cannot be moved back.

@@ -23,7 +23,7 @@ long SystemChannel::read(char* buffer, std::size_t size) {
   return platform::read(handle_, buffer, size);
 }
 
-bool SystemChannel::write(const char* data, std::size_t size) {
+std::size_t SystemChannel::write(const char* data, std::size_t size) {
   return platform::write(handle_, data, size);
 }
 
@@ -56,8 +56,8 @@ std::unique_ptr<ByteChannel> standard_stream(StandardStream which) {
 OpenedFile open_file(const std::string& name, OpenStatus status) {
   using platform::Access;
   OpenedFile result;
-  if (name.find('\0') != std::string::npos) {
-    result.error = EINVAL;
+  if (name.find('\0') != std::string::npos || name.size() > max_name_length) {
+    result.error = name.size() > max_name_length ? ENAMETOOLONG : EINVAL;
     return result;
   }
   int handle = -1;
@@ -93,14 +93,14 @@ long StringChannel::read(char* buffer, std::size_t size) {
   return static_cast<long>(n);
 }
 
-bool StringChannel::write(const char* data, std::size_t size) {
+std::size_t StringChannel::write(const char* data, std::size_t size) {
   ++writes_;
   if (write_error_ != 0) {
     errno = write_error_;
-    return false;
+    return 0;
   }
   output_.append(data, size);
-  return true;
+  return size;
 }
 
 bool StringChannel::cut() {

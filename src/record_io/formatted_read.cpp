@@ -47,22 +47,50 @@ void FormattedRead::input_ended() {
   io_.fail(end_of_file, context);
 }
 
+bool FormattedRead::next_piece() {
+  if (!line_.more) return false;
+  reader_.consume_to(line_.end);
+  line_ = reader_.line();
+  pos_ = line_.begin;
+  return true;
+}
+
 void FormattedRead::skip_columns() {
-  std::size_t left = static_cast<std::size_t>(line_.end - pos_);
-  if (skip_ <= left) {
-    pos_ += skip_;
-  } else if (line_.terminated) {
+  for (;;) {
+    std::size_t left = static_cast<std::size_t>(line_.end - pos_);
+    if (skip_ <= left) {
+      pos_ += skip_;
+      break;
+    }
+    skip_ -= left;
     pos_ = line_.end;
-  } else {
-    input_ended();
+    if (next_piece()) continue;
+    if (!line_.terminated) input_ended();
+    break;
   }
   skip_ = 0;
 }
 
 int FormattedRead::next_char() {
-  if (pos_ < line_.end) return static_cast<unsigned char>(*pos_++);
-  if (!line_.terminated) input_ended();
-  return -1;
+  while (pos_ == line_.end) {
+    if (next_piece()) continue;
+    if (!line_.terminated) input_ended();
+    return -1;
+  }
+  return static_cast<unsigned char>(*pos_++);
+}
+
+template <class Place>
+std::size_t FormattedRead::take_field(std::size_t width, Place place) {
+  std::size_t taken = 0;
+  while (taken < width && (pos_ < line_.end || next_piece())) {
+    std::size_t n = std::min(width - taken, static_cast<std::size_t>(line_.end - pos_));
+    place(taken, pos_, n);
+    pos_ += n;
+    taken += n;
+  }
+  if (taken < width && !line_.terminated) input_ended();
+  return taken;
 }
 
 FormattedRead& FormattedRead::text(char* variable, std::size_t length) {
@@ -70,19 +98,15 @@ FormattedRead& FormattedRead::text(char* variable, std::size_t length) {
   if (e.kind != Edit::Kind::text) io_.fail(error_in_format, context);
   skip_columns();
   std::size_t width = e.width > 0 ? static_cast<std::size_t>(e.width) : length;
-  std::size_t have = std::min(width, static_cast<std::size_t>(line_.end - pos_));
-  if (have < width && !line_.terminated) input_ended();
-  // The field is `have` characters then blanks up to `width`.
-  const char* field = pos_;
-  pos_ += have;
-  if (width >= length) {
-    std::size_t from = width - length;  // the rightmost `length` columns
-    for (std::size_t i = 0; i < length; ++i) {
-      variable[i] = from + i < have ? field[from + i] : ' ';
+  // The field is its characters then blanks up to `width`; a field wider than the
+  // variable keeps its rightmost `length` columns, a narrower one is padded.
+  std::size_t from = width > length ? width - length : 0;
+  std::memset(variable, ' ', length);
+  take_field(width, [&](std::size_t column, const char* chars, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (column + i >= from) variable[column + i - from] = chars[i];
     }
-  } else {
-    for (std::size_t i = 0; i < length; ++i) variable[i] = i < have ? field[i] : ' ';
-  }
+  });
   return *this;
 }
 
@@ -91,11 +115,28 @@ FormattedRead& FormattedRead::text(std::string& variable) {
   if (e.kind != Edit::Kind::text) io_.fail(error_in_format, context);
   skip_columns();
   auto width = static_cast<std::size_t>(e.width);
-  std::size_t have = static_cast<std::size_t>(line_.end - pos_);
-  if (have < width && !line_.terminated) input_ended();
-  variable.assign(pos_, have);
+  variable.clear();
+  // The whole line, as far as it is kept: beyond long_text_limit characters only the first
+  // one that is not a blank, so that a text that goes on is longer than the limit.
+  bool over = false;
+  auto keep = [&](std::size_t, const char* chars, std::size_t n) {
+    std::size_t room = variable.size() < long_text_limit ? long_text_limit - variable.size() : 0;
+    variable.append(chars, std::min(room, n));
+    for (std::size_t i = std::min(room, n); i < n && !over; ++i) {
+      if (chars[i] != ' ') {
+        variable += chars[i];
+        over = true;
+      }
+    }
+  };
+  std::size_t have = take_field(width, keep);
+  if (have == width) {
+    while (pos_ < line_.end || next_piece()) {
+      keep(0, pos_, static_cast<std::size_t>(line_.end - pos_));
+      pos_ = line_.end;
+    }
+  }
   if (have < width) variable.append(width - have, ' ');
-  pos_ = line_.end;
   return *this;
 }
 

@@ -252,9 +252,35 @@ void ListRead::input_ended() {
   io_.fail(end_of_file, "list in");
 }
 
+bool ListRead::next_piece() {
+  if (!line_.more) return false;
+  reader_.consume_to(line_.end);
+  line_ = reader_.line();
+  pos_ = line_.begin;
+  return true;
+}
+
 void ListRead::skip_separator() {
-  pos_ = skip_blanks(pos_, line_.end);
+  do {
+    pos_ = skip_blanks(pos_, line_.end);
+  } while (pos_ == line_.end && next_piece());
   if (pos_ < line_.end && *pos_ == ',') ++pos_;
+}
+
+ListScan ListRead::scan_whole_item() {
+  ListScan s = scan_item(pos_, line_.end, line_.terminated);
+  // An item that runs to the end of a piece of a long line may go on in the next piece:
+  // it is scanned again from the start of a piece.
+  if (s.next != line_.end || !line_.more) return s;
+  if (pos_ != line_.begin) {
+    reader_.consume_to(pos_);
+    line_ = reader_.line();
+    pos_ = line_.begin;
+    s = scan_item(pos_, line_.end, line_.terminated);
+    if (s.next != line_.end || !line_.more) return s;
+  }
+  // An item longer than the buffer: no number is written so.
+  return {ListScan::invalid_number, 0, 0, pos_};
 }
 
 void ListRead::reals_by_lines(float* v, std::size_t n, std::size_t k) {
@@ -269,6 +295,7 @@ void ListRead::reals_by_lines(float* v, std::size_t n, std::size_t k) {
       for (;;) {
         pos_ = skip_blanks(pos_, line_.end);
         if (pos_ < line_.end) break;
+        if (next_piece()) continue;
         if (!line_.terminated) input_ended();
         reader_.consume_to(pos_);
         reader_.skip_line();
@@ -284,7 +311,7 @@ void ListRead::reals_by_lines(float* v, std::size_t n, std::size_t k) {
         slash_ = true;
         break;
       }
-      ListScan s = scan_item(pos_, line_.end, line_.terminated);
+      ListScan s = scan_whole_item();
       pos_ = s.next;
       switch (s.kind) {
         case ListScan::number:

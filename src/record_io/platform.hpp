@@ -33,8 +33,8 @@ HandleInfo describe(Handle h);
 
 // Reads up to size bytes; the count, 0 at the end of the input, -1 on failure.
 long read(Handle h, char* buffer, std::size_t size);
-// Writes all size bytes.
-bool write(Handle h, const char* data, std::size_t size);
+// Writes the size bytes; how many were written: all, or fewer when writing failed.
+std::size_t write(Handle h, const char* data, std::size_t size);
 // Moves the position back over n bytes.
 bool seek_back(Handle h, std::size_t n);
 // Cuts the file at its current position.

@@ -65,17 +65,17 @@ long read(Handle h, char* buffer, std::size_t size) {
   }
 }
 
-bool write(Handle h, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(h, data, size);
+std::size_t write(Handle h, const char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::write(h, data + done, size - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return false;
+      break;
     }
-    data += n;
-    size -= static_cast<std::size_t>(n);
+    done += static_cast<std::size_t>(n);
   }
-  return true;
+  return done;
 }
 
 bool seek_back(Handle h, std::size_t n) {

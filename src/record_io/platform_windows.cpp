@@ -62,15 +62,16 @@ long read(Handle h, char* buffer, std::size_t size) {
   }
 }
 
-bool write(Handle h, const char* data, std::size_t size) {
-  while (size > 0) {
-    auto n = static_cast<unsigned>(size < max_transfer ? size : max_transfer);
-    int put = ::_write(h, data, n);
-    if (put < 0) return false;
-    data += put;
-    size -= static_cast<std::size_t>(put);
+std::size_t write(Handle h, const char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    std::size_t left = size - done;
+    auto n = static_cast<unsigned>(left < max_transfer ? left : max_transfer);
+    int put = ::_write(h, data + done, n);
+    if (put < 0) break;
+    done += static_cast<std::size_t>(put);
   }
-  return true;
+  return done;
 }
 
 bool seek_back(Handle h, std::size_t n) {

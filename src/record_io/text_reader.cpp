@@ -21,10 +21,17 @@ TextReader::Line TextReader::line() {
       scanned_ = static_cast<std::size_t>(lf - base);
       char* stop = lf;
       if (stop > base + pos_ && stop[-1] == '\r') --stop;
-      return {base + pos_, stop, true};
+      return {base + pos_, stop, true, false};
     }
     scanned_ = end_;
-    if (at_end_) return {base + pos_, base + end_, false};
+    if (at_end_) return {base + pos_, base + end_, false, false};
+    if (pos_ == 0 && end_ == capacity_) {
+      // A line longer than the buffer: this piece of it. A carriage return at its end may
+      // begin the line end, so it waits for the next piece.
+      char* stop = base + end_;
+      if (stop[-1] == '\r') --stop;
+      return {base, stop, false, true};
+    }
     fill();
   }
 }
@@ -50,12 +57,6 @@ void TextReader::fill() {
     scanned_ -= pos_;
     complete_end_ = complete_end_ > pos_ ? complete_end_ - pos_ : 0;
     pos_ = 0;
-  }
-  if (end_ == capacity_) {  // a line longer than the buffer
-    std::unique_ptr<char[]> larger(new char[2 * capacity_ + lookahead]);
-    std::memcpy(larger.get(), buffer_.get(), end_ + lookahead);
-    buffer_ = std::move(larger);
-    capacity_ *= 2;
   }
   long n = channel_.read(buffer_.get() + end_, capacity_ - end_);
   if (n > 0) {

@@ -30,7 +30,16 @@ bool TextWriter::flush() {
   if (used_ == 0) return true;
   std::size_t n = used_;
   used_ = 0;
-  return channel_.write(buffer_.get(), n);
+  std::size_t done = channel_.write(buffer_.get(), n);
+  if (done == n) return true;
+  // Only whole records count as written: the channel moves back over the beginning of a
+  // record that got out without its end, so that a file cut here ends after a record.
+  int error = errno;
+  std::size_t whole = done;
+  while (whole > 0 && buffer_[whole - 1] != '\n') --whole;
+  if (whole < done) channel_.unread(done - whole);
+  errno = error;
+  return false;
 }
 
 }  // namespace record_io

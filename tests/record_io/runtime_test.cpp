@@ -215,9 +215,9 @@ class LogChannel final : public ByteChannel {
  public:
   explicit LogChannel(std::string& log) : log_(log) {}
   long read(char*, std::size_t) override { return 0; }
-  bool write(const char* data, std::size_t size) override {
+  std::size_t write(const char* data, std::size_t size) override {
     log_.append(data, size);
-    return true;
+    return size;
   }
 
  private:

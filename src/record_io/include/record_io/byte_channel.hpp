@@ -18,8 +18,9 @@ class ByteChannel {
 
   // Reads up to size bytes; returns the count, 0 at the end of the input, -1 with errno set.
   virtual long read(char* buffer, std::size_t size) = 0;
-  // Writes all size bytes; false with errno set when that fails.
-  virtual bool write(const char* data, std::size_t size) = 0;
+  // Writes the size bytes; returns how many were written: all of them, or fewer with errno
+  // set when writing failed.
+  virtual std::size_t write(const char* data, std::size_t size) = 0;
   // A console: each record is handed on as soon as it ends.
   virtual bool interactive() const { return false; }
   // Moves the position back over n bytes read ahead but never used; false with errno set.
@@ -44,7 +45,7 @@ class SystemChannel final : public ByteChannel {
   ~SystemChannel() override;
 
   long read(char* buffer, std::size_t size) override;
-  bool write(const char* data, std::size_t size) override;
+  std::size_t write(const char* data, std::size_t size) override;
   bool interactive() const override { return interactive_; }
   bool unread(std::size_t n) override;
   bool cut() override;
@@ -76,8 +77,12 @@ struct OpenedFile {
   bool writable = false;
 };
 
-// Opens the named file. A directory is refused (EISDIR), and so is a name with a NUL byte
-// (EINVAL), which the system would otherwise cut short.
+// The longest name open_file takes: far more than any system's longest file name.
+inline constexpr std::size_t max_name_length = 65536;
+
+// Opens the named file. A directory is refused (EISDIR), a name with a NUL byte (EINVAL),
+// which the system would otherwise cut short, and a name longer than max_name_length
+// (ENAMETOOLONG).
 OpenedFile open_file(const std::string& name, OpenStatus status);
 
 // A channel over strings, for tests: reads come from `input`, writes go to `output`.
@@ -87,7 +92,7 @@ class StringChannel final : public ByteChannel {
       : input_(std::move(input)), interactive_(interactive) {}
 
   long read(char* buffer, std::size_t size) override;
-  bool write(const char* data, std::size_t size) override;
+  std::size_t write(const char* data, std::size_t size) override;
   bool interactive() const override { return interactive_; }
   bool cut() override;
   bool close() override { return true; }

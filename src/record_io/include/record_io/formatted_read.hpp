@@ -10,6 +10,10 @@
 
 namespace record_io {
 
+// The most characters a text as long as its line keeps (see FormattedRead::text): the
+// longest name a file can be opened by.
+inline constexpr std::size_t long_text_limit = max_name_length;
+
 // One formatted read statement: reads one record (line), its fields in the columns the
 // format gives, and discards the rest of the line with its line feed.
 //
@@ -26,7 +30,10 @@ class FormattedRead {
   // rightmost characters; a narrower one is padded with blanks.
   FormattedRead& text(char* variable, std::size_t length);
   // A text variable as long as the line: the field (at least w columns, padded with
-  // blanks) and every further character up to the line end.
+  // blanks) and every further character up to the line end. At most long_text_limit
+  // characters are kept; when the line goes on past them with more than blanks, the first
+  // character that is not a blank is kept too, so that the text is longer than the limit
+  // (and an open on it refuses the name as too long rather than opening another file).
   FormattedRead& text(std::string& variable);
   FormattedRead& integer(std::int32_t& variable);
   FormattedRead& real(float& variable);
@@ -34,6 +41,14 @@ class FormattedRead {
 
  private:
   const Edit& next_data_edit();
+  // Moves on to the next piece of a line longer than the reader's buffer; false when the
+  // current view ends the line (or the input).
+  bool next_piece();
+  // Takes the next `width` characters of the line, fewer when it ends first, handing each
+  // run of them to place(column, chars, n); returns how many it took. The input ending
+  // (no line feed) before `width` is fatal.
+  template <class Place>
+  std::size_t take_field(std::size_t width, Place place);
   // Applies the pending column skip; false when the line ended first.
   void skip_columns();
   // The next character of the current field, or -1 at the line end. The input ending

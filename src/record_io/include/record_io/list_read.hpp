@@ -78,6 +78,12 @@ class ListRead {
   void end_line();
   // After a value: blanks and tabs, then one comma, are skipped.
   void skip_separator();
+  // Moves on to the next piece of a line longer than the reader's buffer; false when the
+  // current view ends the line (or the input).
+  bool next_piece();
+  // scan_list_item at pos_, the item wholly in view even when it crosses the end of a
+  // piece of a long line; an item longer than the reader's buffer is an invalid number.
+  ListScan scan_whole_item();
   [[noreturn]] void input_ended();
 
   Runtime& io_;

@@ -10,6 +10,8 @@ namespace record_io {
 
 // Reads records (lines) from a channel in text mode: a carriage return directly before a
 // line feed belongs to the line end; any other carriage return is an ordinary character.
+// The buffer has a fixed size: a line longer than it is given in pieces, so that memory
+// never grows with the length of a line.
 class TextReader {
  public:
   // Bytes that can always be read past the end of a view (line() or whole_lines()): what
@@ -22,15 +24,22 @@ class TextReader {
 
   explicit TextReader(ByteChannel& channel);
 
-  // The rest of the current line from the read position, without its line end.
+  // The rest of the current line from the read position, without its line end, or the
+  // next piece of a line longer than the buffer.
   struct Line {
     const char* begin;
     const char* end;
-    bool terminated;  // a line feed ends it; false: the input ends (or failed) at `end`
+    bool terminated;  // a line feed ends it
+    // The line goes on after `end` (a piece of a long line): consume_to(end), or to any
+    // point in the piece, then line() again gives what follows. With neither flag the
+    // input ends (or failed) at `end`.
+    bool more;
   };
 
-  // Buffers the rest of the current line whole. The view stays valid until the next call
-  // of line() or skip_line().
+  // Buffers the rest of the current line, or as much of it as the buffer holds (a piece,
+  // which starts at the beginning of the buffer and fills it but for a carriage return
+  // kept back for the next piece). The view stays valid until the next call of line() or
+  // skip_line().
   Line line();
 
   // The whole lines already buffered from the read position: [begin, end) ends just after
@@ -53,6 +62,8 @@ class TextReader {
   bool skip_line();
   // errno of a failed read, 0 when the input simply ended.
   int error() const { return error_; }
+  // The most a piece of a line holds.
+  std::size_t capacity() const { return capacity_; }
   // Bytes read ahead of the read position.
   std::size_t read_ahead() const { return end_ - pos_; }
   // Forgets the bytes read ahead (after the channel has been moved back over them).

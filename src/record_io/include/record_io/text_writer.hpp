@@ -43,7 +43,8 @@ class TextWriter {
     *end++ = '\n';
     used_ = static_cast<std::size_t>(end - buffer_.get());
   }
-  // Hands everything buffered to the channel; false with errno set when that fails.
+  // Hands everything buffered to the channel; false with errno set when that fails, the
+  // channel then left just after the last whole record it took (where it can move back).
   bool flush();
 
  private:
