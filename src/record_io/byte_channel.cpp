@@ -78,6 +78,8 @@ OpenedFile open_file(const std::string& name, OpenStatus status) {
     result.error = errno;
     return result;
   }
+  // A second run writing the same file waits for this one to close it.
+  if (result.writable) platform::lock_for_writing(handle);
   result.channel = std::make_unique<SystemChannel>(handle, true);
   return result;
 }

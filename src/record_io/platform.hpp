@@ -43,11 +43,17 @@ bool close(Handle h);
 
 enum class Access {
   read,          // an existing file, read only
-  update,        // an existing file, read and written, not emptied
+  update,        // an existing file, read and written, not emptied; a FIFO, device or socket
+                 // for writing only (a reader of its own FIFO would never see a broken pipe)
   create_update  // created when missing, then as update
 };
 // Opens the named file; -1 on failure. A directory is refused with EISDIR.
 Handle open(const std::string& name, Access access);
+
+// Waits until no other process holds a lock on the regular file h, then holds an exclusive
+// advisory lock on it until it is closed. Best effort: where the file system has no locks,
+// nothing is held.
+void lock_for_writing(Handle h);
 
 // Asks the system to back [begin, begin + size) with memory now rather than a page at a
 // time as it is first touched. Best effort: does nothing where the system cannot.
@@ -59,12 +65,21 @@ void populate(void* begin, std::size_t size);
 // layer's business).
 void prepare_standard_streams();
 
-enum class Signal { interrupt, termination, floating_point, abort };
-// The signal of a C runtime signal number (SIGINT, SIGTERM, SIGFPE, SIGABRT).
+// The signals the layer names (SIGINT, SIGTERM, SIGFPE, SIGABRT), and every other.
+enum class Signal { interrupt, termination, floating_point, abort, other };
 Signal signal_of(int number);
-// Installs `handler` for the four signals. The interrupt signal keeps being ignored when it
-// was ignored as the process started.
-void install_signal_handlers(void (*handler)(Signal));
+// Installs `handler`, given the signal's number, for the floating-point exception, abort,
+// interrupt and termination signals and for every other signal whose default action ends
+// the process and that can be caught (hangup, quit, the user and alarm signals, the
+// faults, ...). A signal ignored as the process started stays ignored (but for the
+// termination, floating-point and abort signals), and so does one that already has a
+// handler (a sanitizer's). The broken-pipe and file-size signals are ignored instead: the
+// write they would end fails with EPIPE or EFBIG.
+void install_signal_handlers(void (*handler)(int number));
+// Ends the process by the signal `number` with the system's default action for it (a
+// status the shell shows as killed by it, and a core file where the system's settings
+// give one); safe in a signal handler.
+[[noreturn]] void end_by_signal(int number);
 // Runs `hook` when the process ends through exit_process.
 void at_exit(void (*hook)());
 // Writes text to standard error without buffering; safe in a signal handler.

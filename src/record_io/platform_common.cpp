@@ -14,8 +14,10 @@ Signal signal_of(int number) {
       return Signal::floating_point;
     case SIGABRT:
       return Signal::abort;
-    default:
+    case SIGTERM:
       return Signal::termination;
+    default:
+      return Signal::other;
   }
 }
 

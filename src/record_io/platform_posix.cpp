@@ -19,17 +19,49 @@ namespace record_io::platform {
 
 namespace {
 
-void (*signal_handler)(Signal) = nullptr;
+void (*signal_handler)(int) = nullptr;
 
 extern "C" void on_system_signal(int number) {
-  signal_handler(signal_of(number));
+  signal_handler(number);
 }
 
+// Every signal is blocked while the handler runs: it ends the process, once.
 void install(int number) {
   struct sigaction action {};
   action.sa_handler = on_system_signal;
-  sigemptyset(&action.sa_mask);
+  sigfillset(&action.sa_mask);
   sigaction(number, &action, nullptr);
+}
+
+void set_action(int number, void (*action)(int)) {
+  struct sigaction plain {};
+  plain.sa_handler = action;
+  sigemptyset(&plain.sa_mask);
+  sigaction(number, &plain, nullptr);
+}
+
+// The signals whose default action does not end the process (or that cannot be caught).
+bool leaves_the_process_running(int number) {
+  switch (number) {
+    case SIGKILL:
+    case SIGSTOP:
+    case SIGCHLD:
+    case SIGCONT:
+    case SIGTSTP:
+    case SIGTTIN:
+    case SIGTTOU:
+    case SIGURG:
+    case SIGWINCH:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The signal has its default action: it was neither ignored nor given a handler before.
+bool has_default_action(int number) {
+  struct sigaction current {};
+  return sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_DFL;
 }
 
 // Opens name with flags; a directory is refused with EISDIR.
@@ -95,12 +127,32 @@ Handle open(const std::string& name, Access access) {
   switch (access) {
     case Access::read:
       return open_not_directory(name.c_str(), O_RDONLY);
-    case Access::update:
-      return open_not_directory(name.c_str(), O_RDWR);
+    case Access::update: {
+      struct stat st {};
+      bool stream = ::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+      return open_not_directory(name.c_str(), stream ? O_WRONLY : O_RDWR);
+    }
     case Access::create_update:
       return open_not_directory(name.c_str(), O_RDWR | O_CREAT);
   }
   return -1;
+}
+
+void lock_for_writing(Handle h) {
+  struct stat st {};
+  if (::fstat(h, &st) != 0 || !S_ISREG(st.st_mode)) return;
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+#ifdef F_OFD_SETLKW
+  // A lock of the open file itself, not of the process (whatever else it closes).
+  int result = 0;
+  while ((result = ::fcntl(h, F_OFD_SETLKW, &whole)) != 0 && errno == EINTR) {
+  }
+  if (result == 0 || errno != EINVAL) return;
+#endif
+  while (::fcntl(h, F_SETLKW, &whole) != 0 && errno == EINTR) {
+  }
 }
 
 void populate(void* begin, std::size_t size) {
@@ -117,15 +169,27 @@ void populate(void* begin, std::size_t size) {
 
 void prepare_standard_streams() {}
 
-void install_signal_handlers(void (*handler)(Signal)) {
+void install_signal_handlers(void (*handler)(int)) {
   signal_handler = handler;
-  install(SIGFPE);
-  install(SIGABRT);
-  struct sigaction interrupt {};
-  if (sigaction(SIGINT, nullptr, &interrupt) == 0 && interrupt.sa_handler != SIG_IGN) {
-    install(SIGINT);
+  set_action(SIGPIPE, SIG_IGN);
+  set_action(SIGXFSZ, SIG_IGN);
+  for (int number = 1; number < NSIG; ++number) {
+    if (number == SIGPIPE || number == SIGXFSZ || leaves_the_process_running(number)) continue;
+    bool always = number == SIGFPE || number == SIGABRT || number == SIGTERM;
+    // The interrupt signal may have been ignored for a background job, the hangup signal
+    // by nohup: they stay so. The reserved real-time signals refuse a handler.
+    if (always || has_default_action(number)) install(number);
   }
-  install(SIGTERM);
+}
+
+void end_by_signal(int number) {
+  set_action(number, SIG_DFL);
+  sigset_t just;
+  sigemptyset(&just);
+  sigaddset(&just, number);
+  sigprocmask(SIG_UNBLOCK, &just, nullptr);
+  ::raise(number);
+  ::_exit(128 + number);  // not reached: the signal ends the process
 }
 
 void abort_process(bool core_file) {

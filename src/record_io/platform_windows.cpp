@@ -17,10 +17,10 @@ namespace record_io::platform {
 
 namespace {
 
-void (*signal_handler)(Signal) = nullptr;
+void (*signal_handler)(int) = nullptr;
 
 extern "C" void on_system_signal(int number) {
-  signal_handler(signal_of(number));
+  signal_handler(number);
 }
 
 bool is_console(Handle h) {
@@ -109,6 +109,13 @@ Handle open(const std::string& name, Access access) {
   return fd;
 }
 
+void lock_for_writing(Handle h) {
+  auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(h));
+  if (handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) != FILE_TYPE_DISK) return;
+  OVERLAPPED whole{};
+  ::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);
+}
+
 void populate(void*, std::size_t) {}
 
 void prepare_standard_streams() {
@@ -117,12 +124,21 @@ void prepare_standard_streams() {
   ::_setmode(standard_error, _O_BINARY);
 }
 
-void install_signal_handlers(void (*handler)(Signal)) {
+void install_signal_handlers(void (*handler)(int)) {
   signal_handler = handler;
   std::signal(SIGFPE, on_system_signal);
   std::signal(SIGABRT, on_system_signal);
-  if (std::signal(SIGINT, on_system_signal) == SIG_IGN) std::signal(SIGINT, SIG_IGN);
   std::signal(SIGTERM, on_system_signal);
+  // Ctrl-C and Ctrl-Break stay ignored where they were ignored as the process started.
+  for (int number : {SIGINT, SIGBREAK, SIGSEGV, SIGILL}) {
+    if (std::signal(number, on_system_signal) == SIG_IGN) std::signal(number, SIG_IGN);
+  }
+}
+
+void end_by_signal(int number) {
+  std::signal(number, SIG_DFL);
+  std::raise(number);
+  ::_exit(3);  // not reached: the signal ends the process
 }
 
 void abort_process(bool) {

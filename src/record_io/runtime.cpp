@@ -120,6 +120,9 @@ TextWriter& Runtime::start_writing(Unit& u) {
     if (!u.channel->unread(u.reader->read_ahead())) fail_system(errno, "write start");
     u.reader->drop_read_ahead();
   }
+  // What the file held from here on can only be followed by new records: it goes now,
+  // so that a run killed while it writes leaves whole new records, nothing old after them.
+  if (u.named && !u.channel->cut()) fail(truncation_failed, "endfile");
   if (!u.writer) u.writer = std::make_unique<TextWriter>(*u.channel);
   u.last_was_write = true;
   return *u.writer;

@@ -18,9 +18,15 @@ Runtime* the_runtime = nullptr;
 }
 
 // The signal table: message, then the exit hook; status 1, or an abnormal end for the
-// floating-point exception and abort signals.
-void on_signal(platform::Signal signal) {
+// floating-point exception and abort signals. Any other signal that would end the process
+// runs the exit hook, then ends it as that signal does.
+void on_signal(int number) {
   using platform::Signal;
+  Signal signal = platform::signal_of(number);
+  if (signal == Signal::other) {
+    if (the_runtime) the_runtime->shutdown();
+    platform::end_by_signal(number);
+  }
   const char* message = "Killed";
   switch (signal) {
     case Signal::interrupt:
@@ -33,6 +39,7 @@ void on_signal(platform::Signal signal) {
       message = "IOT Trap";
       break;
     case Signal::termination:
+    case Signal::other:
       break;
   }
   platform::write_error_text(message);

@@ -1,6 +1,7 @@
 // Buffered writing of records to a byte channel.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -41,6 +42,8 @@ class TextWriter {
     char* end = buffer_.get() + used_ + n;
     if (crlf_) *end++ = '\r';
     *end++ = '\n';
+    // A signal handler that writes the buffer out sees whole records only.
+    std::atomic_signal_fence(std::memory_order_release);
     used_ = static_cast<std::size_t>(end - buffer_.get());
   }
   // Hands everything buffered to the channel; false with errno set when that fails, the
