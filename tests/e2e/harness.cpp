@@ -65,7 +65,7 @@ std::vector<std::string> command_line(const Launch& launch) {
   sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
   ::signal(SIGPIPE, SIG_DFL);
-  ::signal(SIGTERM, SIG_DFL);
+  for (int number : {SIGTERM, SIGHUP, SIGQUIT, SIGUSR1}) ::signal(number, SIG_DFL);
   ::signal(SIGINT, launch.ignore_sigint ? SIG_IGN : SIG_DFL);
   if (::dup2(in, STDIN_FILENO) < 0 || ::dup2(out, STDOUT_FILENO) < 0 ||
       ::dup2(err, STDERR_FILENO) < 0 || ::chdir(workdir) != 0) {
@@ -199,6 +199,14 @@ void Process::close_input() {
 
 void Process::send(int signal_number) const {
   ::kill(pid_, signal_number);
+}
+
+bool Process::stopped() const {
+  std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  const std::size_t paren = line.rfind(')');
+  return paren != std::string::npos && line.size() > paren + 2 && line[paren + 2] == 'T';
 }
 
 bool Process::wait_until_blocked(std::chrono::milliseconds limit) const {

@@ -69,6 +69,8 @@ class Process {
   void feed(std::string_view bytes);
   void close_input();
   void send(int signal_number) const;
+  // The program is stopped (by SIGSTOP), not running and not ended.
+  bool stopped() const;
   // Waits until the program has installed its termination handler and sleeps in a system
   // call (that is, waits for input). Returns false if that did not happen within `limit`.
   bool wait_until_blocked(std::chrono::milliseconds limit) const;
