@@ -23,6 +23,16 @@ extern "C" void on_system_signal(int number) {
   signal_handler(number);
 }
 
+// The console window closed, the user logging off, the system shutting down: the hangup
+// of Windows, taken as Ctrl-Break is. Ctrl-C and Ctrl-Break go on to the C runtime's
+// handler, which raises their signals.
+BOOL WINAPI on_console_event(DWORD event) {
+  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+    signal_handler(SIGBREAK);
+  }
+  return FALSE;
+}
+
 bool is_console(Handle h) {
   auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(h));
   DWORD mode = 0;
@@ -133,6 +143,7 @@ void install_signal_handlers(void (*handler)(int)) {
   for (int number : {SIGINT, SIGBREAK, SIGSEGV, SIGILL}) {
     if (std::signal(number, on_system_signal) == SIG_IGN) std::signal(number, SIG_IGN);
   }
+  ::SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
 void end_by_signal(int number) {
