@@ -4,11 +4,13 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
 #include "command_line.hpp"
 #include "record.hpp"
+#include "record_io/file_replacement.hpp"
 #include "record_io/text_writer.hpp"
 #include "twice_read.hpp"
 
@@ -55,83 +57,85 @@ class Run {
     const bool from_standard = input == "-";
     const std::string shown = from_standard ? std::string(standard_input_name) : input;
     std::unique_ptr<record_io::ByteChannel> file;
+    std::optional<record_io::FileIdentity> identity = streams_.input_identity;
     if (!from_standard) {
-      record_io::OpenedFile opened = record_io::open_file(input, record_io::OpenStatus::old);
+      record_io::OpenedInput opened = record_io::open_input(input);
       if (!opened.channel) {
         say_system(input, opened.error);
         return false;
       }
       file = std::move(opened.channel);
+      identity = opened.identity;
     }
+    bool ok = true;
+    if (is_standard(output)) ok = not_the_input(identity, streams_.output_identity, shown, {});
     TwiceRead in(file ? *file : streams_.input);
-    bool ok = check(in, shown);
+    ok = ok && check(in, shown);
     if (ok && !in.rewind()) {
       say_system(shown, errno);
       ok = false;
     }
-    if (ok) ok = is_standard(output) ? write_standard(in, shown) : write_file(in, shown, output);
+    if (ok) {
+      ok = is_standard(output) ? write_standard(in, shown)
+                               : write_file(in, file.get(), identity, shown, output);
+    }
     if (file) file->close();
     return ok;
   }
 
  private:
+  // A file written in place, as standard output is, must not be the input: it would be
+  // written over while it is read, or read on as it grows.
+  bool not_the_input(const std::optional<record_io::FileIdentity>& input,
+                     const std::optional<record_io::FileIdentity>& output, const std::string& shown,
+                     const std::string& output_name) {
+    if (!record_io::same_file(input, output)) return true;
+    const std::string written = output_name.empty() ? "standard output" : output_name;
+    say(std::string(program) + ": " + shown + ": " + written +
+        " is this input itself; nothing is written (name it as the output instead)");
+    return false;
+  }
+
   // The first reading: every message about the record is said here.
   bool check(TwiceRead& in, const std::string& shown) {
     const RecordResult r = normalize_record(in, nullptr);
     for (const Diagnostic& d : r.diagnostics) say(diagnostic_line(shown, d));
-    if (r.read_error != 0) say_system(shown, r.read_error);
+    if (in.copy_error() != 0) {
+      say(std::string(program) + ": " + shown +
+          ": cannot keep a copy for the second reading: " + std::strerror(in.copy_error()));
+    } else if (r.read_error != 0) {
+      say_system(shown, r.read_error);
+    }
     return r.ok();
   }
 
   bool write_standard(TwiceRead& in, const std::string& shown) {
-    record_io::TextWriter out(streams_.output);
-    RecordResult r = normalize_record(in, &out);
-    if (!out.flush() && r.ok()) r.write_error = errno;
-    return written(r, shown, standard_output_name);
+    const RecordResult r = normalize_record(in, &streams_.output);
+    return written(r, shown, standard_output_name, false);
   }
 
-  bool write_file(TwiceRead& in, const std::string& shown, const std::string& output) {
-    record_io::OpenedFile opened = record_io::open_file(output, record_io::OpenStatus::unknown);
-    if (!opened.channel || !opened.writable) {
-      if (opened.channel) opened.channel->close();
-      say_system(output, opened.channel ? EACCES : opened.error);
+  // The record goes to a temporary file beside `output`, which replaces it only once the
+  // record is whole: until then, and whatever stops the run, `output` is as it was.
+  bool write_file(TwiceRead& in, record_io::ByteChannel* input_file,
+                  const std::optional<record_io::FileIdentity>& identity, const std::string& shown,
+                  const std::string& output) {
+    record_io::FileReplacement out(output);
+    if (out.error() != 0) {
+      say_system(output, out.error());
       return false;
     }
-    record_io::ByteChannel& out = *opened.channel;
-    // An output holding the input's very bytes may be the input itself: the record is then
-    // made in memory and written over it once the input has been read.
-    bool in_memory = false;
-    if (!in.in_memory()) {
-      const Comparison c = compare_bytes(in.inner(), out);
-      if (c == Comparison::failed) {
-        say_system(output, errno);
-        out.close();
-        return false;
-      }
-      in_memory = c == Comparison::same;
-    }
-    RecordResult r;
-    if (in_memory) {
-      record_io::StringChannel memory;
-      memory.set_crlf(out.line_end() == "\r\n");
-      record_io::TextWriter text(memory);
-      r = normalize_record(in, &text);
-      text.flush();
-      const std::string& made = memory.output();
-      if (r.ok() && out.write(made.data(), made.size()) != made.size()) r.write_error = errno;
-    } else {
-      record_io::TextWriter text(out);
-      r = normalize_record(in, &text);
-      if (!text.flush() && r.ok()) r.write_error = errno;
-    }
-    if (r.ok() && !out.cut()) r.write_error = errno;
-    if (!out.close() && r.ok()) r.write_error = errno;
-    return written(r, shown, output);
+    if (out.in_place() && !not_the_input(identity, out.identity(), shown, output)) return false;
+    RecordResult r = normalize_record(in, &out.channel());
+    // The input may be the output, and Windows renames no file that is open.
+    if (input_file) input_file->close();
+    if (r.ok() && !out.commit()) r.write_error = errno;
+    return written(r, shown, output, !out.in_place());
   }
 
   // The end of the second reading. Its messages were said in the first, unless the input
-  // changed in between.
-  bool written(const RecordResult& r, const std::string& shown, std::string_view output) {
+  // changed in between; `whole`: the output was left as it was unless the record is whole.
+  bool written(const RecordResult& r, const std::string& shown, std::string_view output,
+               bool whole) {
     if (r.read_error != 0) {
       say_system(shown, r.read_error);
     } else if (r.write_error != 0) {
@@ -139,7 +143,7 @@ class Run {
     } else if (r.refused) {
       say(diagnostic_line(shown, r.diagnostics.back()));
       say(std::string(program) + ": " + shown + " changed while it was read; " +
-          std::string(output) + " is incomplete");
+          std::string(output) + (whole ? " is left as it was" : " is incomplete"));
     }
     return r.ok();
   }

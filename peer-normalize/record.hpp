@@ -1,11 +1,11 @@
 // One record, read from its channel and written in the layout the merge reads.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "diagnostic.hpp"
 #include "record_io/byte_channel.hpp"
-#include "record_io/text_writer.hpp"
 
 namespace normalize {
 
@@ -19,14 +19,21 @@ struct RecordResult {
   bool ok() const { return !refused && read_error == 0 && write_error == 0; }
 };
 
-// Reads the record from `in` and, given `out`, writes it in the layout the merge reads: the
-// three title lines as they are, the header line in the old layout's fixed columns (see
-// header_line.hpp and time_step.hpp), then the first point-count values five to a line
-// (see samples.hpp). Line ends are a line feed, with any carriage returns before it.
-// Refused: a record that ends before its header, a header without a usable point count or
-// time step, a value that is not a number, fewer values than the point count. Warnings: a
-// time step that seven columns cannot hold exactly, values beyond the point count (left
-// out). Reading stops at the first error; `out` is not flushed.
-RecordResult normalize_record(record_io::ByteChannel& in, record_io::TextWriter* out);
+// Reads the record from `in` and, given `out`, writes it there in the layout the merge
+// reads: the three title lines as they are, the header line in the old layout's fixed
+// columns (see header_line.hpp and time_step.hpp), then the first point-count values five
+// to a line (see samples.hpp). Line ends are a line feed, with any carriage returns before
+// it. Refused: a record that ends before its header, a header without a usable point count
+// or time step, a value that is not a number, fewer values than the point count. Warnings:
+// a time step that seven columns cannot hold exactly, values beyond the point count (left
+// out). Reading stops at the first error; what was written is handed to `out` at the end.
+//
+// Memory does not grow with the length of a line: a line longer than the reader's buffer
+// is read in pieces. A title is copied whole; of the header line its first
+// `header_prefix` characters are read; a value longer than a piece is refused.
+RecordResult normalize_record(record_io::ByteChannel& in, record_io::ByteChannel* out);
+
+// How much of the header line is read: far more than any header holds.
+inline constexpr std::size_t header_prefix = 64 * 1024;
 
 }  // namespace normalize

@@ -48,11 +48,11 @@ SampleCopier::SampleCopier(std::int64_t points, record_io::TextWriter* out)
     : points_(static_cast<std::uint64_t>(std::max<std::int64_t>(points, 0))), out_(out) {}
 
 bool SampleCopier::refuse(const char* begin, const char* at, const char* end, long number,
-                          std::string_view what) {
+                          std::uint64_t offset, std::string_view what) {
   const char* stop = at + 1;
   while (*at != ',' && stop < end && !is_blank(*stop) && *stop != ',') ++stop;
   problem_.line = number;
-  problem_.column = static_cast<long>(at - begin) + 1;
+  problem_.column = static_cast<long>(offset + static_cast<std::uint64_t>(at - begin)) + 1;
   problem_.text =
       std::string(what) + ", found '" + shown({at, static_cast<std::size_t>(stop - at)}) + "'";
   return false;
@@ -86,38 +86,57 @@ bool SampleCopier::add(std::string_view text, std::uint64_t copies, long number)
   return true;
 }
 
-bool SampleCopier::take_line(std::string_view line, long number) {
-  const char* const begin = line.data();
-  const char* const end = begin + line.size();
-  bool after_value = false;  // a comma here separates, as it follows a value
+void SampleCopier::start_line() {
+  after_value_ = false;
+}
+
+bool SampleCopier::take(std::string_view piece, long number, std::uint64_t offset, bool more,
+                        std::size_t& taken) {
+  const char* const begin = piece.data();
+  const char* end = begin + piece.size();
+  if (more) {
+    // A value at the end of the piece may go on in the next one, which starts with it.
+    while (end > begin && !is_blank(end[-1]) && end[-1] != ',' && end[-1] != '/') --end;
+    if (end == begin) {
+      taken = 0;
+      return refuse(
+          begin, begin, begin + piece.size(), number, offset,
+          "expected a number no longer than " + std::to_string(piece.size() - 1) + " characters");
+    }
+  }
+  taken = static_cast<std::size_t>(end - begin);
   for (const char* p = begin;;) {
     while (p < end && is_blank(*p)) ++p;
     if (p == end) return true;
     if (*p == ',') {
-      if (!after_value) return refuse(begin, p, end, number, "expected a number before the comma");
-      after_value = false;
+      if (!after_value_) {
+        return refuse(begin, p, end, number, offset, "expected a number before the comma");
+      }
+      after_value_ = false;
       ++p;
       continue;
     }
-    if (*p == '/') return refuse(begin, p, end, number, "expected a number");
+    if (*p == '/') return refuse(begin, p, end, number, offset, "expected a number");
     const record_io::ListScan scan = record_io::scan_list_item(p, end, true);
-    if (!ends_value(scan.next, end)) return refuse(begin, p, end, number, "expected a number");
-    const std::string_view taken(p, static_cast<std::size_t>(scan.next - p));
+    if (!ends_value(scan.next, end)) {
+      return refuse(begin, p, end, number, offset, "expected a number");
+    }
+    const std::string_view value(p, static_cast<std::size_t>(scan.next - p));
     bool added = true;
     switch (scan.kind) {
       case record_io::ListScan::number:
-        added = add(taken, 1, number);
+        added = add(value, 1, number);
         break;
       case record_io::ListScan::repeated_number:
-        added = add(taken.substr(taken.find('*') + 1), scan.count, number);
+        added = add(value.substr(value.find('*') + 1), scan.count, number);
         break;
       case record_io::ListScan::repeated_null:
-        return refuse(begin, p, end, number, "expected a value after the repetition count");
+        return refuse(begin, p, end, number, offset, "expected a value after the repetition count");
       default:
-        return refuse(begin, p, end, number, "expected a number");
+        return refuse(begin, p, end, number, offset, "expected a number");
     }
     if (!added) return false;
-    after_value = true;
+    after_value_ = true;
     p = scan.next;
   }
 }

@@ -24,9 +24,17 @@ class SampleCopier {
   // (nullptr: the values are only checked and counted).
   SampleCopier(std::int64_t points, record_io::TextWriter* out);
 
-  // Takes the values of the data line `number`, given without its line end. False when a
+  // A data line begins: a comma may not open it.
+  void start_line();
+  // Takes the values of a piece of the data line `number`, given without its line end;
+  // `offset`: the characters of the line before the piece. With `more` (the line goes on
+  // after the piece, as one longer than the reader's buffer does) a value at the end of the
+  // piece may go on too: it is left for the next piece, which must start with it; `taken`
+  // tells how much of the piece was taken (all of it without `more`), and a piece that
+  // holds no separator at all is refused, as a value longer than a piece. False when a
   // value is refused (problem()) or writing failed (write_error()).
-  bool take_line(std::string_view line, long number);
+  bool take(std::string_view piece, long number, std::uint64_t offset, bool more,
+            std::size_t& taken);
   // Writes the last line when it holds fewer than five values; false when writing failed.
   bool finish();
 
@@ -38,7 +46,7 @@ class SampleCopier {
   int write_error() const { return write_error_; }
 
  private:
-  bool refuse(const char* begin, const char* at, const char* end, long number,
+  bool refuse(const char* begin, const char* at, const char* end, long number, std::uint64_t offset,
               std::string_view what);
   // Takes `copies` values written as `text`; false when writing failed.
   bool add(std::string_view text, std::uint64_t copies, long number);
@@ -49,6 +57,7 @@ class SampleCopier {
   std::uint64_t values_ = 0;
   std::uint64_t written_ = 0;  // values gone into lines
   int in_line_ = 0;            // values in line_
+  bool after_value_ = false;   // a comma here separates, as it follows a value
   std::string line_;
   long first_extra_line_ = 0;
   Diagnostic problem_{Diagnostic::Severity::error, 0, 0, {}};

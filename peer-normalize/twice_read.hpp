@@ -2,15 +2,17 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <memory>
 
 #include "record_io/byte_channel.hpp"
+#include "record_io/file_replacement.hpp"
 
 namespace normalize {
 
 // Reads through another channel. A channel the system can move back (a regular file) is
-// moved back to its start for the second reading; any other (a pipe, a terminal) is kept
-// in memory as the first reading goes, and the second reading comes from there.
+// moved back to its start for the second reading; any other (a pipe, a terminal) is copied,
+// as the first reading goes, into an anonymous temporary file (a record_io::Spool), and the
+// second reading comes from there: memory does not grow with the input.
 class TwiceRead final : public record_io::ByteChannel {
  public:
   explicit TwiceRead(record_io::ByteChannel& inner) : inner_(inner) {}
@@ -22,27 +24,20 @@ class TwiceRead final : public record_io::ByteChannel {
 
   // Starts the second reading; false with errno set when the channel cannot be moved back.
   bool rewind();
-  // The second reading comes from memory: nothing else can change what it reads.
-  bool in_memory() const { return mode_ == Mode::kept; }
-  // The channel read through.
-  record_io::ByteChannel& inner() { return inner_; }
+  // errno of a failure to make or write the copy (a read then failed with it); 0 when none.
+  int copy_error() const { return copy_error_; }
 
  private:
-  enum class Mode { undecided, moved_back, kept };
+  enum class Mode { undecided, moved_back, copied };
+
+  long keep(const char* buffer, long n);
 
   record_io::ByteChannel& inner_;
   Mode mode_ = Mode::undecided;
   std::uint64_t read_ = 0;  // bytes read from inner_ since the start
-  std::string copy_;
-  std::size_t copy_pos_ = 0;
+  std::unique_ptr<record_io::Spool> copy_;
+  int copy_error_ = 0;
   bool replaying_ = false;
 };
-
-// Whether `file`, a channel that can move back, and `other`, one at its start, hold the same
-// bytes from there to their ends. Both are moved back to where they were; `failed` (errno
-// set) when that, or a read, fails. An `other` that cannot move (a pipe, a terminal) holds
-// no file's bytes: it is `different` without being read, which might wait for ever.
-enum class Comparison { different, same, failed };
-Comparison compare_bytes(record_io::ByteChannel& file, record_io::ByteChannel& other);
 
 }  // namespace normalize

@@ -1,6 +1,7 @@
 // The command line of peer-normalize: usage errors, help and version, a folder of inputs
 // with refused ones among them, outputs that name the input, standard input.
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -100,13 +101,19 @@ TEST(CommandLine, OutputNamingTheInputIsRewrittenWhole) {
   const Long rec;
   Sandbox box;
   box.write("rec.at2", rec.record);
+  EXPECT_TRUE(ended_normally(run(box, {"rec.at2", "rec.at2"})));
+  EXPECT_TRUE(same_lines(box.read_output("rec.at2"), rec.normalized));
+
+  box.write("rec.at2", rec.record);
   std::filesystem::create_symlink("rec.at2", box.path("link.at2"));
   EXPECT_TRUE(ended_normally(run(box, {"rec.at2", "link.at2"})));
+  EXPECT_TRUE(std::filesystem::is_symlink(box.path("link.at2")));
   EXPECT_TRUE(same_lines(box.read_output("rec.at2"), rec.normalized));
 
   box.write("rec.at2", rec.record);
   EXPECT_TRUE(ended_normally(run(box, {"-d", ".", "rec.at2"})));
   EXPECT_TRUE(same_lines(box.read_output("rec.at2"), rec.normalized));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.dir()), {}), 2);
 }
 
 TEST(CommandLine, ExistingOutputIsReplacedWholeOrLeftAsItWas) {

@@ -9,6 +9,7 @@
 
 #include "harness.hpp"
 #include "record_io/list_read.hpp"
+#include "record_io/text_reader.hpp"
 
 namespace normalize {
 namespace {
@@ -25,9 +26,7 @@ Normalized normalize_text(const std::string& input, bool crlf = false) {
   in.set_read_chunk(7);  // lines and values across buffer refills
   record_io::StringChannel out;
   out.set_crlf(crlf);
-  record_io::TextWriter writer(out);
-  Normalized n{normalize_record(in, &writer), {}};
-  writer.flush();
+  Normalized n{normalize_record(in, &out), {}};
   n.text = out.output();
   return n;
 }
@@ -156,5 +155,90 @@ TEST(Record, ValuesBeyondThePointCountAreLeftOutWithAWarning) {
   EXPECT_EQ(n.text, kTitles + "NPTS=     2, DT=1235E-8 SEC\n              1              2\n");
 }
 
+// Lines longer than the reader's buffer come in pieces; what is written is what the same
+// record gives on short lines.
+constexpr std::size_t kPiece = record_io::TextReader::transfer_size;
+
+struct LongLine {
+  const char* name;
+  std::string input;
+  std::string expected;  // the record normalised
+};
+
+// n values "k.25", on one line.
+std::string values_line(int n) {
+  std::string line;
+  for (int k = 0; k < n; ++k) line += std::to_string(k % 1000) + ".25 ";
+  return line;
+}
+
+TEST(Record, LinesLongerThanTheBufferAreReadInPieces) {
+  const std::string a(kPiece - 1, 'A');
+  const std::string header = "NPTS=2, DT=.01\n";
+  const std::string values = "1 2\n";
+  const std::string written = "NPTS=     2, DT= .01000 SEC\n              1              2\n";
+  const LongLine cases[] = {
+      {"a title, a carriage return at the end of a piece", a + "\rB\nT2\nT3\n" + header + values,
+       a + "\rB\nT2\nT3\n" + written},
+      {"a title, its line end across two pieces",
+       a.substr(1) + "\r\r\r\nT2\nT3\n" + header + values, a.substr(1) + "\nT2\nT3\n" + written},
+      {"a title, carriage returns as data across two pieces",
+       a.substr(1) + "\r\rC\r\nT2\nT3\n" + header + values,
+       a.substr(1) + "\r\rC\nT2\nT3\n" + written},
+      {"a title of several pieces, the last line of the record without its end",
+       kTitles.substr(0, 20) + std::string(3 * kPiece, 'T') + "\n" + header + "1\n2",
+       kTitles.substr(0, 20) + std::string(3 * kPiece, 'T') + "\n" + written},
+      {"a header longer than the buffer",
+       kTitles + "NPTS=2, DT=.01 " + std::string(2 * kPiece, '-') + "\n" + values,
+       kTitles + written},
+  };
+  for (const LongLine& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Normalized n = normalize_text(c.input);
+    ASSERT_TRUE(n.result.ok());
+    EXPECT_TRUE(n.text == c.expected) << n.text.size() << " characters, not " << c.expected.size();
+  }
+  // Values across the ends of pieces, commas among them, are the values of short lines.
+  const int count = 120000;
+  std::string line;
+  std::string lines;
+  for (int k = 0; k < count; ++k) {
+    const std::string value = std::to_string(k) + (k % 7 == 0 ? ".5E-1, " : " ");
+    line += value;
+    lines += value + (k % 8 == 7 ? "\n" : "");
+  }
+  const std::string head = kTitles + "NPTS=" + std::to_string(count) + ", DT=.01\n";
+  const Normalized long_line = normalize_text(head + line + "\r\n");
+  const Normalized short_lines = normalize_text(head + lines);
+  ASSERT_TRUE(long_line.result.ok());
+  ASSERT_TRUE(short_lines.result.ok());
+  EXPECT_TRUE(long_line.text == short_lines.text);
+}
+
+TEST(Record, LongLinesRefusedAtTheColumnFromTheirStart) {
+  using S = Diagnostic::Severity;
+  const std::string header = kTitles + "NPTS=3, DT=.01\n";
+  const std::string values = values_line(100000);
+  const Problem cases[] = {
+      {"not a number far into a line",
+       header + values + "7x 8\n",
+       {S::error, 5, static_cast<long>(values.size()) + 1, "expected a number, found '7x'"}},
+      {"a value longer than a piece",
+       header + "1 2 " + std::string(kPiece, '3') + "\n",
+       {S::error, 5, 5,
+        "expected a number no longer than " + std::to_string(kPiece - 1) +
+            " characters, found '333333333333333333333333...'"}},
+  };
+  for (const Problem& c : cases) {
+    SCOPED_TRACE(c.name);
+    record_io::StringChannel in(c.input);
+    const RecordResult r = normalize_record(in, nullptr);
+    EXPECT_TRUE(r.refused);
+    ASSERT_EQ(r.diagnostics.size(), 1U);
+    EXPECT_EQ(r.diagnostics[0].line, c.expected.line);
+    EXPECT_EQ(r.diagnostics[0].column, c.expected.column);
+    EXPECT_EQ(r.diagnostics[0].text, c.expected.text);
+  }
+}
 }  // namespace
 }  // namespace normalize

@@ -1,0 +1,140 @@
+#include "record_io/file_replacement.hpp"
+
+#include <cerrno>
+
+#include "platform.hpp"
+#include "platform_files.hpp"
+
+namespace record_io {
+
+namespace {
+
+// errno for a name open_file would refuse, or 0.
+int bad_name(const std::string& name) {
+  if (name.size() > max_name_length) return ENAMETOOLONG;
+  if (name.find('\0') != std::string::npos) return EINVAL;
+  return 0;
+}
+
+std::optional<FileIdentity> identity_of_handle(platform::Handle h) {
+  platform::FileId id;
+  if (!platform::identify(h, id) || !id.regular) return std::nullopt;
+  return FileIdentity{id.volume, id.file};
+}
+
+}  // namespace
+
+OpenedInput open_input(const std::string& name) {
+  OpenedInput result;
+  result.error = bad_name(name);
+  if (result.error != 0) return result;
+  const platform::Handle h = platform::open(name, platform::Access::read);
+  if (h < 0) {
+    result.error = errno;
+    return result;
+  }
+  result.identity = identity_of_handle(h);
+  result.channel = std::make_unique<SystemChannel>(h, true);
+  return result;
+}
+
+std::optional<FileIdentity> identity_of(StandardStream which) {
+  switch (which) {
+    case StandardStream::input:
+      return identity_of_handle(platform::standard_input);
+    case StandardStream::output:
+      return identity_of_handle(platform::standard_output);
+    case StandardStream::error:
+      return identity_of_handle(platform::standard_error);
+  }
+  return std::nullopt;
+}
+
+struct FileReplacement::State {
+  platform::Target target;
+  platform::Temporary temporary;
+};
+
+FileReplacement::FileReplacement(const std::string& name) : state_(std::make_unique<State>()) {
+  error_ = bad_name(name);
+  if (error_ != 0) return;
+  platform::Target& target = state_->target;
+  if (!platform::find_target(name, target)) {
+    error_ = errno;
+    return;
+  }
+  if (target.kind == platform::FileKind::other) {
+    const platform::Handle h = platform::open(name, platform::Access::update);
+    if (h < 0) {
+      error_ = errno;
+      return;
+    }
+    identity_ = identity_of_handle(h);
+    channel_ = std::make_unique<SystemChannel>(h, true);
+    in_place_ = true;
+  } else {
+    platform::Temporary& temporary = state_->temporary;
+    if (!platform::create_temporary(target, temporary)) {
+      error_ = errno;
+      return;
+    }
+    // The handle stays the temporary file's own: install or discard closes it.
+    channel_ = std::make_unique<SystemChannel>(temporary.handle, false);
+  }
+  open_ = true;
+}
+
+FileReplacement::~FileReplacement() {
+  abandon();
+}
+
+bool FileReplacement::commit() {
+  if (!open_) {
+    errno = EBADF;
+    return false;
+  }
+  open_ = false;
+  if (in_place_) return channel_->close();
+  channel_.reset();
+  return platform::install_temporary(state_->temporary, state_->target);
+}
+
+void FileReplacement::abandon() {
+  if (!open_) return;
+  open_ = false;
+  if (in_place_) {
+    channel_->close();
+    return;
+  }
+  channel_.reset();
+  platform::discard_temporary(state_->temporary);
+}
+
+Spool::Spool() : handle_(platform::create_spool()) {
+  if (handle_ < 0) error_ = errno;
+}
+
+Spool::~Spool() {
+  Spool::close();
+}
+
+long Spool::read(char* buffer, std::size_t size) {
+  return platform::read(handle_, buffer, size);
+}
+
+std::size_t Spool::write(const char* data, std::size_t size) {
+  return platform::write(handle_, data, size);
+}
+
+bool Spool::close() {
+  if (handle_ < 0) return true;
+  const platform::Handle h = handle_;
+  handle_ = -1;
+  return platform::close(h);
+}
+
+bool Spool::rewind() {
+  return platform::rewind(handle_);
+}
+
+}  // namespace record_io

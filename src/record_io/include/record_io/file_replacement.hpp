@@ -1,0 +1,113 @@
+// Output files written whole or not at all, an anonymous copy of an input that cannot be
+// read twice, and which file a channel reaches.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "record_io/byte_channel.hpp"
+
+namespace record_io {
+
+// Which regular file a channel reaches: the device and inode on POSIX, the volume serial
+// number and file index on Windows. Equal for two channels exactly when they reach the same
+// file, by whatever names or links they were opened. Devices, pipes and terminals have none
+// here: reading and writing one of them at once loses no file.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// Whether a and b are known and the same file.
+inline bool same_file(const std::optional<FileIdentity>& a, const std::optional<FileIdentity>& b) {
+  return a && b && *a == *b;
+}
+
+// A file opened to be read, as open_file with OpenStatus::old opens it, and which file it is.
+struct OpenedInput {
+  std::unique_ptr<ByteChannel> channel;  // null when the open failed
+  int error = 0;                         // errno of the failure
+  std::optional<FileIdentity> identity;  // empty for a file that is not a regular one
+};
+OpenedInput open_input(const std::string& name);
+
+// Which regular file a standard stream reaches; empty for anything else.
+std::optional<FileIdentity> identity_of(StandardStream which);
+
+// The file an output name leads to, written whole or not at all.
+//
+// A regular file, existing or new, is written to a temporary file in its folder; commit()
+// writes that through to the disk and renames it over the file, which therefore holds
+// either its old bytes or all of the new ones, whatever happens meanwhile: a failed write,
+// an exception, a signal that ends the process (the temporary file is removed first), or
+// the process killed (the old file stays; where the system offers unnamed temporary files,
+// as Linux does, nothing else is left either). The file keeps its mode bits, and its owner
+// and group where the system allows. A symbolic link is followed: the file it names is
+// replaced and the link stays; a dangling link leads to the file it names, which is created
+// (on Windows, where a dangling link cannot be followed, it is replaced by the file).
+//
+// Anything else a rename cannot replace (a device, a FIFO) is written in place.
+class FileReplacement {
+ public:
+  explicit FileReplacement(const std::string& name);
+  // abandon(), unless committed.
+  ~FileReplacement();
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+
+  // errno of the failure to start (no folder, a folder that cannot be written, a directory,
+  // a file that may not be written: EACCES); 0 when channel() can be written.
+  int error() const { return error_; }
+  // Where the new bytes go, when error() is 0.
+  ByteChannel& channel() { return *channel_; }
+  // The file is written in place: it is not a regular file.
+  bool in_place() const { return in_place_; }
+  // The file written in place, when it is a regular one nonetheless (a name of the
+  // system's own, such as /dev/stdout, for a file a rename cannot reach); empty otherwise.
+  const std::optional<FileIdentity>& identity() const { return identity_; }
+
+  // Puts the new bytes in place (in place: closes the file). Everything written must have
+  // been handed to channel() first. False with errno set when that fails: the file is then
+  // as it was, and the temporary file is gone.
+  bool commit();
+  // Leaves the file as it was and removes the temporary file (in place: closes the file).
+  void abandon();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+  std::unique_ptr<ByteChannel> channel_;
+  std::optional<FileIdentity> identity_;
+  int error_ = 0;
+  bool in_place_ = false;
+  bool open_ = false;
+};
+
+// A copy of what was read from a channel that cannot be read twice (a pipe, a terminal),
+// kept in an anonymous temporary file rather than in memory (on POSIX in TMPDIR, or /tmp;
+// on Windows in the folder GetTempPath gives). Nothing is left of it once it is closed,
+// however the process ends. What is written is read back from its start after rewind().
+class Spool final : public ByteChannel {
+ public:
+  Spool();
+  ~Spool() override;
+
+  // errno of the failure to make the file; 0 when it was made.
+  int error() const { return error_; }
+
+  long read(char* buffer, std::size_t size) override;
+  std::size_t write(const char* data, std::size_t size) override;
+  bool close() override;
+  std::size_t buffer_size() const override { return 256 * 1024; }
+  // Moves to the start, for reading what was written; false with errno set.
+  bool rewind();
+
+ private:
+  int handle_ = -1;
+  int error_ = 0;
+};
+
+}  // namespace record_io

@@ -1,0 +1,108 @@
+// The system seam for files written whole: a temporary file beside the file it replaces,
+// put in its place by a rename once it is complete and on the disk; an anonymous temporary
+// file for a copy; which file a handle reaches; and the removal of temporary files when a
+// signal ends the process. platform_files_posix.cpp and platform_files_windows.cpp
+// implement it, one chosen at build time. As in platform.hpp, failures return false or -1
+// with errno set.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform.hpp"
+
+namespace record_io::platform {
+
+// Which file a handle reaches: the device and inode on POSIX, the volume serial number
+// and file index on Windows. Two handles reach the same file exactly when these are equal.
+struct FileId {
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+  bool regular = false;  // a regular file (not a device, a pipe, a terminal)
+};
+bool identify(Handle h, FileId& id);
+
+enum class FileKind {
+  missing,  // nothing of that name yet: the file is created
+  regular,  // replaced whole
+  other,    // a device, a FIFO or another file that is not a regular one: written in place
+};
+
+// The file an output name leads to.
+struct Target {
+  FileKind kind = FileKind::missing;
+  // The file itself: the name with its symbolic links followed. A dangling link leads to
+  // the file it names, which is then created; the link stays a link.
+  std::string path;
+  // path up to and including its last separator ("" for a name in the working folder),
+  // and the rest: a temporary file is made in the same folder, so that a rename can put
+  // it in place.
+  std::string folder;
+  std::string file_name;
+  // For a regular file: what the file that replaces it is given. Opaque to the layer.
+  std::uint64_t mode = 0;
+  std::int64_t owner = -1;
+  std::int64_t group = -1;
+};
+
+// Finds what `name` leads to. Refused: a directory (EISDIR), a regular file that this
+// process may not write (EACCES), a name that cannot be followed (the system's error).
+bool find_target(const std::string& name, Target& target);
+
+// A temporary file being written.
+struct Temporary {
+  Handle handle = -1;
+  // Its name; empty while it has none (Linux O_TMPFILE: it gets one only at install).
+  std::string name;
+};
+
+// Creates a temporary file in target.folder, for reading and writing: an unnamed one where
+// the system offers it (nothing is left of it however the process ends), otherwise one
+// named ".NAME.XXXXXX" after the target. Until it is installed or discarded, a signal that
+// ends the process (any of the catchable ones whose action is still the default) removes
+// it first, then ends the process as that signal does.
+bool create_temporary(const Target& target, Temporary& temporary);
+
+// Puts the temporary file in place of target.path: gives it the target's owner and group
+// (where the system allows; failures are ignored) and mode bits (a new file has those a
+// new file gets), writes it through to the disk, closes it and renames it over the
+// target. On failure the target is left as it was and the temporary file is gone.
+bool install_temporary(Temporary& temporary, const Target& target);
+
+// Closes the temporary file and removes it.
+void discard_temporary(Temporary& temporary);
+
+// An anonymous temporary file for reading and writing, in the system's folder for them
+// (TMPDIR, or /tmp; on Windows the folder GetTempPath gives): nothing is left of it once
+// it is closed, however the process ends.
+Handle create_spool();
+
+// The position back to the start of the file.
+bool rewind(Handle h);
+
+// --- What both implementations share ---
+
+// The next number of a splitmix64 sequence: names of temporary files drawn from it differ
+// from those of other processes (the seed holds the process's number and the time) and
+// from earlier ones.
+inline std::uint64_t next_random(std::uint64_t& state) {
+  std::uint64_t z = state += 0x9E3779B97F4A7C15U;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9U;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBU;
+  return z ^ (z >> 31);
+}
+
+// "FOLDER.NAME.XXXXXX": hidden beside the file it stands for, NAME cut short where a long
+// one would make the name too long for the folder, XXXXXX six letters and digits.
+inline std::string temporary_name(const std::string& folder, const std::string& file_name,
+                                  std::uint64_t random) {
+  constexpr std::size_t longest_kept = 200;
+  static constexpr char symbols[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::string name = folder + "." + file_name.substr(0, longest_kept) + ".";
+  for (int k = 0; k < 6; ++k, random /= 62) name += symbols[random % 62];
+  return name;
+}
+
+}  // namespace record_io::platform
