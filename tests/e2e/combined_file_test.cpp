@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "combined_records.hpp"
 #include "expect.hpp"
 #include "harness.hpp"
 
@@ -36,25 +37,10 @@ std::vector<float> last_of(std::size_t n, float value) {
   return v;
 }
 
+// Each sample record as the last record of a merge, whose headers give its number and time
+// step.
 TEST(CombinedFile, RecordsAreFixedPointFieldsSeparatedByCommas) {
-  struct Row {
-    const char* dt;
-    int i;  // record checked; it is the last one
-    float x, y, z;
-    const char* record;
-  };
-  const Row rows[] = {
-      {"0.01", 1, 0.00245613F, -0.5F, 0.0F, "  0.000,     0.002,    -0.500,     0.000"},
-      {"29.99", 2, 12.3456F, -123.4567F, 0.0004F, " 29.990,    12.346,  -123.457,     0.000"},
-      {"83.3333", 13, 1234567.0F, -0.0004F, 1.0E+7F, "*******,**********,     0.000,**********"},
-      {"1000.", 2, 0.0005F, -0.0005F, 0.0015F, "*******,     0.001,    -0.001,     0.002"},
-      {"0.5", 2, 0.0625F, -0.0625F, 0.1875F, "  0.500,     0.062,    -0.062,     0.188"},
-      {"1.0", 2, -99999.99F, 999999.9F, -100000.0F, "  1.000,-99999.992,999999.875,**********"},
-      {"999.999", 2, -0.0F, 1000000.0F, 999999.94F, "999.999,     0.000,**********,999999.938"},
-      {"-99.999", 2, 1.0F, 2.0F, 3.0F, "-99.999,     1.000,     2.000,     3.000"},
-      {"-100.0", 2, 1.0F, 2.0F, 3.0F, "*******,     1.000,     2.000,     3.000"},
-  };
-  for (const Row& row : rows) {
+  for (const test_tables::CombinedRecord& row : test_tables::combined_records) {
     SCOPED_TRACE(row.record);
     Sandbox box;
     const auto n = static_cast<std::size_t>(row.i);

@@ -1,10 +1,12 @@
 // The program's stages run in-process: samples, one component file, the combined file.
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "combined_records.hpp"
 #include "combined_writer.hpp"
 #include "component_reader.hpp"
 #include "harness.hpp"
@@ -87,22 +89,28 @@ TEST(ReadComponent, EchoesTitlesAndHeader) {
                                   " Number of Points & Dt (s) = 7  0.00999999978\n");
 }
 
+// Each sample record as the last of a file written over the one before, longer or shorter.
 TEST(WriteCombined, WritesOneRecordPerPointAndCutsTheFile) {
   record_io::testing::ScratchDir scratch;
   std::string name = scratch.path("out.csv");
   record_io::testing::write_file(name, std::string(500, 'x'));
   Console console;
-  std::vector<float> x{0.00245613f, 12.3456f, 0.0005f}, y{-0.5f, -123.4567f, -0.0005f},
-      z{0.0f, 0.0004f, 0.0015f};
-  write_combined(console.io(), name, 3, 0.01f, x, y, z);
-  const std::string written = record_io::testing::read_file(name);
-  EXPECT_EQ(written,
-            record_io::testing::native_lines("  0.000,     0.002,    -0.500,     0.000\n"
-                                             "  0.010,    12.346,  -123.457,     0.000\n"
-                                             "  0.020,     0.001,    -0.001,     0.002\n"));
-  EXPECT_EQ(combined_format().text().size(), 19u);
-
-  write_combined(console.io(), name, 0, 0.01f, x, y, z);  // no record: left as it was
+  const std::size_t length = record_io::testing::native_lines("\n").size() + 40;
+  std::string written;
+  for (const test_tables::CombinedRecord& row : test_tables::combined_records) {
+    SCOPED_TRACE(row.record);
+    auto n = static_cast<std::size_t>(row.i);
+    std::vector<float> x(n), y(n), z(n);
+    x.back() = row.x;
+    y.back() = row.y;
+    z.back() = row.z;
+    write_combined(console.io(), name, row.i, std::strtof(row.dt, nullptr), x, y, z);
+    written = record_io::testing::read_file(name);
+    ASSERT_EQ(written.size(), n * length);
+    EXPECT_EQ(written.substr(written.size() - length),
+              record_io::testing::native_lines(std::string(row.record) + "\n"));
+  }
+  write_combined(console.io(), name, 0, 0.01f, {}, {}, {});  // no record: left as it was
   EXPECT_EQ(record_io::testing::read_file(name), written);
 }
 
