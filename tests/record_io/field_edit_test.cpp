@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <random>
 #include <string>
 #include <string_view>
@@ -69,6 +70,8 @@ TEST(FixedField, WritesCombinedFileFields) {
       {3.0e9f, 12, 0, " 3000000000."},
       {HUGE_VALF, 10, 3, "       inf"},
       {-HUGE_VALF, 10, 3, "      -inf"},
+      {std::numeric_limits<float>::quiet_NaN(), 7, 3, "    nan"},
+      {std::numeric_limits<float>::quiet_NaN(), 10, 3, "       nan"},
   };
   for (const FixedCase& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.v << " F" << c.w << "." << c.d);
@@ -96,14 +99,15 @@ TEST(FixedField, AgreesWithTheRuntimeConversion) {
   }
 }
 
-// Every shape of the quick fields (up to 16 columns and 7 decimals): values of each length
-// that such a field holds or overflows, either sign, and those whose magnitude times 10^d
-// lies next to 10^8, where the quick conversion hands over to the general one.
+// Every shape of the quick fields (up to 16 columns and 7 decimals), and the fields of 8 and
+// 9 decimals beside them: values of each length that such a field holds or overflows, either
+// sign, and those whose magnitude times 10^d lies next to 10^8, where the quick conversion
+// hands over to the general one.
 TEST(FixedField, QuickFieldsAgreeWithTheRuntimeConversion) {
   std::mt19937 rng(3);
   std::uniform_real_distribution<double> mantissa(1.0, 10.0);
   std::bernoulli_distribution negative;
-  for (int d = 0; d <= 7; ++d) {
+  for (int d = 0; d <= 9; ++d) {
     auto edge = static_cast<float>(1e8 / std::pow(10.0, d));
     const float edges[] = {edge,
                            std::nextafter(edge, 0.0f),
@@ -185,46 +189,81 @@ TEST(RealItem, AgreesWithTheRuntimeConversion) {
   }
 }
 
-// Records written on unit 6 under a format.
-class FormattedRecords : public ::testing::Test {
+// Records written on unit 6 under a format, each handed over whole to a console as its
+// statement ends, or built in the output buffer of a redirected output, whichever its line
+// end.
+struct Output {
+  bool console;
+  bool crlf;
+};
+
+class FormattedRecords : public ::testing::TestWithParam<Output> {
  protected:
+  FormattedRecords() : console("", GetParam().console) {
+    console.output_channel().set_crlf(GetParam().crlf);
+  }
+  // What unit 6 wrote: a console sees each record at once, a redirected output at the end.
+  std::string output() {
+    if (!GetParam().console) console.io().shutdown();
+    return console.output();
+  }
+  // text with the channel's line ends.
+  std::string lines(std::string_view text) const {
+    std::string out;
+    for (char c : text) out += c == '\n' && GetParam().crlf ? "\r\n" : std::string(1, c);
+    return out;
+  }
   testing::Console console;
 };
 
-TEST_F(FormattedRecords, WritesCombinedFileRecords) {
+INSTANTIATE_TEST_SUITE_P(Outputs, FormattedRecords,
+                         ::testing::Values(Output{true, false}, Output{false, false},
+                                           Output{false, true}),
+                         [](const ::testing::TestParamInfo<Output>& p) {
+                           return p.param.console ? "Console"
+                                  : p.param.crlf  ? "BufferedCrLf"
+                                                  : "Buffered";
+                         });
+
+TEST_P(FormattedRecords, WritesCombinedFileRecords) {
   const Format combined("(F7.3,3(\x02,\x02,F10.3))");
   std::string expected;
   for (const test_tables::CombinedRecord& row : test_tables::combined_records) {
     FormattedWrite(console.io(), 6, combined).real(row.t).real(row.x).real(row.y).real(row.z).end();
     expected = expected + row.record + "\n";
   }
-  EXPECT_EQ(console.output(), expected);
+  // Fewer items than fields, then more: the format starts again at its group.
+  FormattedWrite(console.io(), 6, combined).real(1).real(2).end();
+  FormattedWrite(console.io(), 6, combined).real(1).real(2).real(3).real(4).real(5).end();
+  EXPECT_EQ(output(), lines(expected + "  1.000,     2.000,\n"
+                                       "  1.000,     2.000,     3.000,     4.000\n"
+                                       ",     5.000,\n"));
 }
 
-TEST_F(FormattedRecords, StartsTheFormatAgainOnANewRecord) {
+TEST_P(FormattedRecords, StartsTheFormatAgainOnANewRecord) {
   const Format group("(I2,(I3,'|'))");
   FormattedWrite(console.io(), 6, group).integer(1).integer(2).integer(3).integer(4).end();
-  EXPECT_EQ(console.output(), " 1  2|\n  3|\n  4|\n");
+  EXPECT_EQ(output(), lines(" 1  2|\n  3|\n  4|\n"));
 }
 
-TEST_F(FormattedRecords, StartsAgainFromTheLastGroupWithItsLiterals) {
+TEST_P(FormattedRecords, StartsAgainFromTheLastGroupWithItsLiterals) {
   const Format whole("(I3)");
   FormattedWrite(console.io(), 6, whole).integer(5).integer(-6).end();
   const Format group("(I2,'a',('b',I3))");
   FormattedWrite(console.io(), 6, group).integer(1).integer(2).integer(3).end();
-  EXPECT_EQ(console.output(), "  5\n -6\n 1ab  2\nb  3\n");
+  EXPECT_EQ(output(), lines("  5\n -6\n 1ab  2\nb  3\n"));
 }
 
-TEST_F(FormattedRecords, EndsAfterTheLiteralsBeforeTheNextField) {
+TEST_P(FormattedRecords, EndsAfterTheLiteralsBeforeTheNextField) {
   const Format f("(I2,'|',I3,2X,'|',I3,5X)");
   FormattedWrite(console.io(), 6, f).integer(1).end();
   FormattedWrite(console.io(), 6, f).integer(1).integer(2).end();
   FormattedWrite(console.io(), 6, f).integer(1).integer(2).integer(3).end();
-  EXPECT_EQ(console.output(), " 1|\n 1|  2  |\n 1|  2  |  3\n");
+  EXPECT_EQ(output(), lines(" 1|\n 1|  2  |\n 1|  2  |  3\n"));
 }
 
-TEST_F(FormattedRecords, FitsTextAndIntegersToTheirFields) {
-  const Format f("(A5,1X,A3,I3,I3,I3,A)");
+TEST_P(FormattedRecords, FitsTextAndNumbersToTheirFields) {
+  const Format f("(A5,1X,A3,I3,I3,I3,A,F5.1)");
   FormattedWrite(console.io(), 6, f)
       .text("ab")
       .text("abcdef")
@@ -232,8 +271,9 @@ TEST_F(FormattedRecords, FitsTextAndIntegersToTheirFields) {
       .integer(-12)
       .integer(-123)
       .text("as is")
+      .real(-2.25f)
       .end();
-  EXPECT_EQ(console.output(), "   ab abc***-12***as is\n");
+  EXPECT_EQ(output(), lines("   ab abc***-12***as is -2.2\n"));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "harness.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 #include <utility>
+
+#include "record_io/list_read.hpp"
 
 namespace record_io::testing {
 
@@ -32,6 +35,17 @@ Console::Console(std::string input, bool interactive_output)
       output_(new StringChannel(std::string{}, interactive_output)),
       error_(new StringChannel()),
       io_(owned(input_), owned(output_), owned(error_), {throw_stopped, throw_aborted}) {}
+
+std::vector<float> list_values(const std::string& lines, std::size_t count, std::size_t chunk) {
+  Console console("0\n" + lines);
+  console.input().set_read_chunk(chunk);
+  ListRead(console.io(), 5).end();
+  std::vector<float> values(count);
+  for (std::size_t i = 0; i < count; i += 5) {
+    ListRead(console.io(), 5).reals(values.data() + i, std::min<std::size_t>(5, count - i)).end();
+  }
+  return values;
+}
 
 std::string stdin_report(std::string_view error_line, std::string_view format) {
   std::string report(error_line);

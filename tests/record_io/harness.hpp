@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -65,6 +66,12 @@ std::string read_file(const std::string& path);
 // Text as the layer writes it to a file: each "\n" becomes the system's line end.
 std::string native_lines(std::string_view text);
 void write_file(const std::string& path, std::string_view bytes);
+
+// `count` values of `lines` read five a statement on unit 5, after a first line read by a
+// statement of its own, the input handed over `chunk` bytes at a time: in one piece, the
+// statements take their values straight from the lines buffered whole; a byte at a time, they
+// read a line at a time.
+std::vector<float> list_values(const std::string& lines, std::size_t count, std::size_t chunk);
 
 // The four lines that a failure on unit 5 under `format` reports.
 std::string stdin_report(std::string_view error_line, std::string_view format);

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "harness.hpp"
+#include "record_io/format.hpp"
+#include "record_io/formatted_read.hpp"
 #include "record_io/list_read.hpp"
 
 namespace record_io {
@@ -17,6 +19,18 @@ namespace {
 using Five = std::array<float, 5>;
 constexpr float S = -99.0f;  // an element the statement left as it was
 constexpr std::size_t chunks[] = {65536, 1, 3};
+
+// The first statement on a unit reads its lines from the channel, a line at a time; once the
+// input is buffered, statements take their values straight from the whole lines buffered. So
+// every case runs as it stands and after a first line of its own.
+std::string after_a_line(const std::string& input, bool first_line) {
+  return first_line ? "0\n" + input : input;
+}
+
+void start(testing::Console& console, std::size_t chunk, bool first_line) {
+  console.input().set_read_chunk(chunk);
+  if (first_line) ListRead(console.io(), 5).end();
+}
 
 Five read_five(testing::Console& console) {
   Five v;
@@ -60,16 +74,33 @@ TEST(ListInput, ReadsFiveValuesPerStatement) {
       {"1" + std::string(600, ' ') + "2 3 4 5 " + std::string(600, '9') + "\n6 7 8 9 10\n",
        {{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}}},
       {"-0 0.0 1e39 -1e39 1.0-3\n", {{0, 0, HUGE_VALF, -HUGE_VALF, 0.001f}}},
+      // Signs; exponents of a letter, a sign and two digits, and of the other forms.
+      {"+2.5 -1.5 +.25 -.5 -2\n", {{2.5f, -1.5f, 0.25f, -0.5f, -2}}},
+      {"1E+02 1e-02 1D+12 1d-12 -2.5E+10\n", {{100, 0.01f, 1e12f, 1e-12f, -2.5e10f}}},
+      {"5e2 5D-1 5-1 5+1 2.5d12\n", {{500, 0.5f, 0.5f, 50, 2.5e12f}}},
+      {"1 5E+012 1.5E-019 1e-22 1E+23\n", {{1, 5e12f, 1.5e-19f, 1e-22f, 1e23f}}},
+      // Exponents that only look like the usual one: what ends the value is dropped with the
+      // rest of the line.
+      {"1 2 3 4 5E+0:\n", {{1, 2, 3, 4, 5}}},
+      {"1 2 3 4 5E+1/\n", {{1, 2, 3, 4, 50}}},
+      {"1 2 3 4 5F+01\n", {{1, 2, 3, 4, 5}}},
+      {"1 2 3 4 5f2\n", {{1, 2, 3, 4, 5}}},
+      // Runs of digits that fill a word, or end within one at a character just past '9'.
+      {"12345678 -87654321 1234567.8 1.23456789 1234567:9\n",
+       {{12345678, -87654321.0f, 1234567.8f, 1.23456789f, 1234567}}},
   };
   for (std::size_t chunk : chunks) {
-    for (const StatementsCase& c : cases) {
-      SCOPED_TRACE(::testing::Message() << "chunk " << chunk << ": " << c.input);
-      testing::Console console(c.input);
-      console.input().set_read_chunk(chunk);
-      for (const Five& expected : c.statements) {
-        Five got = read_five(console);
-        EXPECT_EQ(got, expected);
-        for (float v : got) EXPECT_TRUE(v != 0 || !std::signbit(v));
+    for (bool first_line : {false, true}) {
+      for (const StatementsCase& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << "chunk " << chunk << (first_line ? " after a line: " : ": ") << c.input);
+        testing::Console console(after_a_line(c.input, first_line));
+        start(console, chunk, first_line);
+        for (const Five& expected : c.statements) {
+          Five got = read_five(console);
+          EXPECT_EQ(got, expected);
+          for (float v : got) EXPECT_TRUE(v != 0 || !std::signbit(v));
+        }
       }
     }
   }
@@ -113,15 +144,23 @@ TEST(ListInput, ReportsEveryFailure) {
       {"1 *2 3 4 5\n", 0, count},
       {"1 2 3 4 " + std::string(41, '9') + "*1\n", 0, count},
       {"1 2 3 4 5\nx\n", 1, invalid},
+      {"1 2 3 4 5E,01\n", 0, exponent},
+      {"1 2 3 4 5E+:1\n", 0, exponent},
+      // Bytes one bit away from a blank or a tab, after blanks and tabs that fill a word.
+      {"1 2 3 4\t \t \t \t \xA0 5 6 7 8\n", 0, invalid},
+      {"1 2 3 4\t \t \t \t \x89 5 6 7 8\n", 0, invalid},
   };
   for (std::size_t chunk : chunks) {
-    for (const FailureCase& c : cases) {
-      SCOPED_TRACE(::testing::Message() << "chunk " << chunk << ": " << c.input);
-      testing::Console console(c.input);
-      console.input().set_read_chunk(chunk);
-      for (int i = 0; i < c.statements; ++i) read_five(console);
-      EXPECT_EQ(console.fatal([&] { read_five(console); }),
-                testing::stdin_report(c.error, "list io"));
+    for (bool first_line : {false, true}) {
+      for (const FailureCase& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << "chunk " << chunk << (first_line ? " after a line: " : ": ") << c.input);
+        testing::Console console(after_a_line(c.input, first_line));
+        start(console, chunk, first_line);
+        for (int i = 0; i < c.statements; ++i) read_five(console);
+        EXPECT_EQ(console.fatal([&] { read_five(console); }),
+                  testing::stdin_report(c.error, "list io"));
+      }
     }
   }
 }
@@ -219,6 +258,26 @@ TEST(ListInput, ReadsOnAcrossTheItemListsOfAStatement) {
     float v[4] = {S, S, S, S};
     ListRead(console.io(), 5).reals(v, 1).reals(v + 1, 1).reals(v + 2, 2).end();
     EXPECT_EQ((std::array<float, 4>{1, 2, S, 4}), (std::array<float, 4>{v[0], v[1], v[2], v[3]}));
+  }
+}
+
+// A statement takes the rest of its last line with it, line end and all: a formatted read
+// after it reads the next line, whether the statement ended at the line end or before it.
+TEST(ListInput, TakesTheRestOfItsLastLine) {
+  const Format line_format("(a4)");
+  for (std::size_t chunk : chunks) {
+    for (const char* eol : {"\n", "\r\n"}) {
+      SCOPED_TRACE(::testing::Message() << "chunk " << chunk << (eol[0] == '\r' ? " CR LF" : ""));
+      testing::Console console("0\n1 2 3 4 5" + std::string(eol) + "next\n6 7 8 9 10 11" + eol +
+                               "last\n");
+      start(console, chunk, true);
+      std::string next, last;
+      read_five(console);
+      FormattedRead(console.io(), 5, line_format).text(next).end();
+      read_five(console);
+      FormattedRead(console.io(), 5, line_format).text(last).end();
+      EXPECT_EQ(next + last, "nextlast");
+    }
   }
 }
 

@@ -1,5 +1,5 @@
 // Reading numbers: the significant-digit gathering of DecimalDigits and the list item
-// scanner (values, nulls, repetition counts).
+// scanner (values, nulls, repetition counts), and the values statements read against strtod.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -7,9 +7,11 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "harness.hpp"
 #include "record_io/decimal.hpp"
 #include "record_io/list_read.hpp"
 
@@ -146,9 +148,13 @@ TEST(ListValue, RoundsToDoubleThenToSingle) {
   EXPECT_TRUE(same_float(1.0f, via_double(text)));
 }
 
+// Each value alone, as the line scanner reads it, then all of them five to a line, as
+// statements read them from whole lines and a byte at a time.
 TEST(ListValue, AgreesWithStrtodForRandomValues) {
   std::mt19937 rng(20240611);
   std::uniform_int_distribution<int> digit(0, 9), length(1, 30), exponent(-60, 50), coin(0, 3);
+  std::string lines;
+  std::vector<float> values;
   for (int n = 0; n < 5000; ++n) {
     std::string text;
     if (coin(rng) == 0) text += '-';
@@ -173,19 +179,32 @@ TEST(ListValue, AgreesWithStrtodForRandomValues) {
         c_text += "e" + exp_text;
       }
     }
+    float expected = via_double(c_text.c_str());
+    lines += text + (n % 5 == 4 ? "\n" : " ");
+    values.push_back(expected);
     std::size_t value_length = text.size();
     const char* stops[] = {"", " 1", ",2", "/", "\t", "x", ":", "?", "\x80", "\xfa"};
     text += stops[n % 10];  // what ends the value is not part of it
     SCOPED_TRACE(text);
     Scanned s = scan(text);
     ASSERT_EQ(s.scan.kind, ListScan::number);
-    float expected = via_double(c_text.c_str());
     if (expected == 0) {  // all zeros (+0.0), or too small for single precision
       ASSERT_EQ(s.scan.value, 0.0f);
       continue;
     }
     ASSERT_TRUE(same_float(expected, s.scan.value));
     ASSERT_EQ(s.taken, value_length);
+  }
+  for (std::size_t chunk : {65536u, 1u}) {
+    std::vector<float> read = testing::list_values(lines, values.size(), chunk);
+    for (std::size_t k = 0; k < values.size(); ++k) {
+      SCOPED_TRACE(::testing::Message() << "value " << k << ", chunk " << chunk);
+      if (values[k] == 0) {
+        ASSERT_EQ(read[k], 0.0f);
+      } else {
+        ASSERT_TRUE(same_float(values[k], read[k]));
+      }
+    }
   }
 }
 

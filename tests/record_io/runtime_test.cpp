@@ -201,12 +201,28 @@ TEST(LastFormat, IsShownOnlyWhileRecorded) {
       {[](Console& c) { FormattedWrite(c.io(), 6, Format("(I3)")).integer(1).end(); }, nullptr,
        "writing"},
   };
-  for (const Case& c : cases) {
-    Console console("1 2 3 4 5\n");
-    c.before(console);
+  // On a console each record is handed over as its statement ends; a redirected output has
+  // its records built in its buffer.
+  for (bool console_output : {true, false}) {
+    for (const Case& c : cases) {
+      Console console("1 2 3 4 5\n", console_output);
+      c.before(console);
+      EXPECT_EQ(
+          console.fatal([&] { console.io().open(11, missing, OpenStatus::old); }),
+          open_report("open: No such file or directory", name_line, c.format_line, c.direction));
+    }
+  }
+}
+
+// A statement on the unit of the one before skips the unit table; the first statement of a
+// run has none before it (-1), and a number outside the table fails even then.
+TEST(Statement, OnAUnitNumberOutsideTheTableFails) {
+  for (int unit : {-1, 100}) {
+    SCOPED_TRACE(unit);
+    Console console;
     EXPECT_EQ(
-        console.fatal([&] { console.io().open(11, missing, OpenStatus::old); }),
-        open_report("open: No such file or directory", name_line, c.format_line, c.direction));
+        console.fatal([&] { ListWrite(console.io(), unit).end(); }),
+        "write start: illegal unit number\nlately writing sequential formatted external IO\n");
   }
 }
 

@@ -1,0 +1,204 @@
+// The statements' fast paths where their edge cases lie: values read straight from the
+// lines buffered whole, against strtod and against the line scanner, and records built in
+// the output buffer up to its end.
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "combined_records.hpp"
+#include "harness.hpp"
+#include "record_io/format.hpp"
+#include "record_io/formatted_write.hpp"
+#include "record_io/list_read.hpp"
+
+// Every array allocated with new[], the layer's read and write buffers among them, is
+// followed by guard bytes that are checked when it is freed: a statement that writes past
+// the end of a buffer ends the test program there, whatever the build.
+namespace {
+
+constexpr std::size_t guard_size = 16;  // before the array too: it stays aligned for any type
+constexpr unsigned char guard_byte = 0xA5;
+
+}  // namespace
+
+void* operator new[](std::size_t size) {
+  auto* block = static_cast<unsigned char*>(std::malloc(size + 2 * guard_size));
+  if (!block) throw std::bad_alloc();
+  std::memcpy(block, &size, sizeof size);
+  std::memset(block + guard_size + size, guard_byte, guard_size);
+  return block + guard_size;
+}
+
+void operator delete[](void* array) noexcept {
+  if (!array) return;
+  unsigned char* block = static_cast<unsigned char*>(array) - guard_size;
+  std::size_t size = 0;
+  std::memcpy(&size, block, sizeof size);
+  for (std::size_t k = 0; k < guard_size; ++k) {
+    if (block[guard_size + size + k] != guard_byte) {
+      std::fputs("an array was written past its end\n", stderr);
+      std::abort();
+    }
+  }
+  std::free(block);
+}
+
+void operator delete[](void* array, std::size_t) noexcept {
+  operator delete[](array);
+}
+
+namespace record_io {
+namespace {
+
+// Adds one to the last of the decimal digits; false when they are all nines.
+bool increment(std::string& digits) {
+  for (std::size_t k = digits.size(); k-- > 0;) {
+    if (digits[k] != '9') {
+      ++digits[k];
+      return true;
+    }
+    digits[k] = '0';
+  }
+  return false;
+}
+
+// The number d.ddd * 10^exponent of the digits in one of the forms a value takes: with a
+// letter, a sign and two digits (1.5E+02), the same after the point (.15E+03), without an
+// exponent (150.), or as an integer with a D or a bare sign (15D1, 15+1).
+std::string value_text(const std::string& digits, int exponent, int form) {
+  auto signed_exponent = [](int e, bool two_digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, two_digits ? "%+03d" : "%+d", e);
+    return std::string(text);
+  };
+  switch (form) {
+    case 0:
+      return digits.substr(0, 1) + "." + digits.substr(1) + "E" + signed_exponent(exponent, true);
+    case 1:
+      return "." + digits + "E" + signed_exponent(exponent + 1, true);
+    case 2:
+      if (exponent < 0)
+        return "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+      return digits.substr(0, static_cast<std::size_t>(exponent) + 1) + "." +
+             digits.substr(static_cast<std::size_t>(exponent) + 1);
+    default: {
+      int scale = exponent - static_cast<int>(digits.size()) + 1;
+      return digits + (form == 3 ? "D" + std::to_string(scale) : signed_exponent(scale, false));
+    }
+  }
+}
+
+// Decimals of 15 to 20 significant digits just below and just above the midpoint between a
+// single and the next one up, in every form of value, and a few that sit at the fast path's
+// limits (the largest mantissa and power of ten it converts exactly, and just beyond). The
+// fast path takes values of up to 15 digits, the line scanner the others; both must round
+// to the double first, as strtod does, and only then to single precision.
+TEST(FastPaths, ReadDecimalsNearHalfwayBetweenSinglesAsStrtodDoes) {
+  std::vector<std::string> texts, c_texts;  // what the statements read, what strtod reads
+  for (const char* edge :
+       {"228.74414825439454 228.74414825439454", "1.0000000596046448 1.0000000596046448",
+        "999999999999999E-22 999999999999999e-22", "1E+22 1e22", "1E+23 1e23", "1D-22 1e-22",
+        "-1-23 -1e-23", "9007199254740993 9007199254740993",
+        "-900719925474099.3 -900719925474099.3"}) {
+    const char* blank = std::strchr(edge, ' ');
+    texts.emplace_back(edge, blank);
+    c_texts.emplace_back(blank + 1);
+  }
+  std::mt19937 rng(29);
+  auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  std::uniform_real_distribution<float> mantissa(1, 2);
+  std::uniform_real_distribution<double> nines(9.01, 9.99);  // 16 digits of these pass 2^53
+  while (texts.size() < 1500) {
+    float f = 0;
+    if (pick(2) == 0) {
+      float m = mantissa(rng);
+      f = std::ldexp(m, pick(48) - 24);
+    } else {
+      double m = nines(rng);
+      f = static_cast<float>(m * std::pow(10.0, pick(14) - 7));
+    }
+    double midpoint =
+        (static_cast<double>(f) + static_cast<double>(std::nextafter(f, HUGE_VALF))) / 2;
+    char exact[64];  // d.ddd...e-xx, exact to far more digits than are kept
+    std::snprintf(exact, sizeof exact, "%.39e", midpoint);
+    int exponent = std::atoi(std::strchr(exact, 'e') + 1);
+    std::string digits = exact[0] + std::string(exact + 2, static_cast<std::size_t>(14 + pick(6)));
+    if (pick(2) == 0 && !increment(digits)) continue;  // just above rather than just below
+    std::string sign = pick(7) == 0 ? "-" : "";
+    texts.push_back(sign + value_text(digits, exponent, pick(5)));
+    c_texts.push_back(sign + digits.substr(0, 1) + "." + digits.substr(1) + "e" +
+                      std::to_string(exponent));
+  }
+  const char* separators[] = {" ", "  ", "\t", ", ", " ,", "   "};
+  std::string lines;
+  for (std::size_t k = 0; k < texts.size(); ++k) {
+    lines += texts[k] + (k % 5 == 4 ? "\n" : separators[k % 6]);
+  }
+  for (std::size_t chunk : {65536u, 1u}) {
+    std::vector<float> values = testing::list_values(lines, texts.size(), chunk);
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+      ASSERT_EQ(values[k], static_cast<float>(std::strtod(c_texts[k].c_str(), nullptr)))
+          << texts[k] << ", chunk " << chunk;
+    }
+  }
+}
+
+// Whole lines buffered end where a line still on its way begins: its values are read once it
+// is there, never from what lies beyond the last line end.
+TEST(FastPaths, ReadNothingPastTheLastLineBufferedWhole) {
+  testing::Console console("0\n1 2\n34 5 6 7\n");
+  console.input().set_read_chunk(7);  // "0\n1 2\n3", then "4 5 6 7"
+  ListRead(console.io(), 5).end();
+  std::array<float, 5> v{};
+  ListRead(console.io(), 5).reals(v.data(), v.size()).end();
+  EXPECT_EQ(v, (std::array<float, 5>{1, 2, 34, 5, 6}));
+}
+
+// A record built in the output buffer needs room for itself and its line end; without it,
+// the record is built aside and handed over after the buffer is written out. Either way the
+// same text, and nothing written past the buffer (see operator delete[] above), at each
+// distance from its end where the one turns into the other (a string channel's output
+// buffer holds TextWriter::transfer_size bytes).
+TEST(FastPaths, WriteRecordsUpToTheEndOfTheOutputBuffer) {
+  const Format combined("(F7.3,3(\x02,\x02,F10.3))");
+  const Format text("(A)");
+  const test_tables::CombinedRecord& row = test_tables::combined_records[1];
+  for (bool crlf : {false, true}) {
+    const std::string eol = crlf ? "\r\n" : "\n";
+    for (std::size_t room = 39; room <= 44; ++room) {
+      SCOPED_TRACE(::testing::Message() << room << " bytes left" << (crlf ? ", CR LF" : ""));
+      testing::Console console("", false);
+      console.output_channel().set_crlf(crlf);
+      std::string expected;
+      for (std::size_t fill = TextWriter::transfer_size - room; fill > 0;) {
+        std::size_t length = fill >= 2000 ? 1000 : fill;  // with its line end
+        std::string record(length - eol.size(), 'x');
+        FormattedWrite(console.io(), 6, text).text(record).end();
+        expected += record + eol;
+        fill -= length;
+      }
+      for (int k = 0; k < 2; ++k) {
+        FormattedWrite(console.io(), 6, combined)
+            .real(row.t)
+            .real(row.x)
+            .real(row.y)
+            .real(row.z)
+            .end();
+        expected += row.record + eol;
+      }
+      console.io().shutdown();
+      EXPECT_EQ(console.output(), expected);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace record_io
