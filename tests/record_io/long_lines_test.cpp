@@ -142,7 +142,8 @@ class FillingChannel final : public ByteChannel {
 };
 
 TEST(FailedWrite, LeavesTheChannelAfterTheLastWholeRecord) {
-  for (std::size_t room : {0, 3, 4, 5, 6}) {
+  for (std::size_t room :
+       {std::size_t{0}, std::size_t{3}, std::size_t{4}, std::size_t{5}, std::size_t{6}}) {
     FillingChannel channel(room);
     TextWriter writer(channel);
     writer.put("abc");
