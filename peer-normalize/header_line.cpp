@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "record_io/digits.hpp"
+#include "record_io/characters.hpp"
 #include "record_io/list_read.hpp"
 #include "time_step.hpp"
 

@@ -4,8 +4,8 @@
 #include "merge_driver.hpp"
 #include "record_io/startup.hpp"
 
-int main(int argc, char** argv) {
-  record_io::Runtime& io = record_io::start_process(argc, argv);
+int main() {
+  record_io::Runtime& io = record_io::start_process();
   try {
     MAIN__(io);
   } catch (const std::bad_alloc&) {

@@ -3,37 +3,20 @@
 #include <algorithm>
 
 #include "record_io/list_read.hpp"
-#include "record_io/memory.hpp"
 
 namespace {
 
 constexpr std::size_t values_per_statement = 5;
 
-// An empty array with room for n samples, its memory mapped in one step.
-std::vector<float> mapped_room(std::size_t n) {
-  std::vector<float> samples;
-  samples.reserve(n);
-  record_io::populate(samples.data(), n * sizeof(float));
-  return samples;
-}
-
 }  // namespace
 
 std::vector<float> zero_samples(std::size_t n) {
-  std::vector<float> samples = mapped_room(n);
-  samples.assign(n, 0.0f);
-  return samples;
+  return std::vector<float>(n, 0.0f);
 }
 
 void extend_samples(std::vector<float>& samples, std::int32_t count) {
   if (count <= 0 || samples.size() >= static_cast<std::size_t>(count)) return;
-  auto n = static_cast<std::size_t>(count);
-  if (samples.capacity() < n) {
-    std::vector<float> larger = mapped_room(n);
-    larger.assign(samples.begin(), samples.end());
-    samples.swap(larger);
-  }
-  samples.resize(n, 0.0f);
+  samples.resize(static_cast<std::size_t>(count), 0.0f);
 }
 
 void read_samples(record_io::Runtime& io, int unit, std::int32_t nt, std::vector<float>& target) {

@@ -10,12 +10,10 @@
 // The smallest size of a sample array; a longer record makes all of them longer.
 inline constexpr std::size_t min_samples = 33000;
 
-// A sample array of n zeros. Its memory is mapped in one step rather than a page at a
-// time: a fresh process pays far more for page faults than for the zeros themselves.
+// A sample array of n zeros.
 std::vector<float> zero_samples(std::size_t n);
 
-// Extends `samples` with zeros to at least `count` elements (new memory mapped in one step,
-// as zero_samples does).
+// Extends `samples` with zeros to at least `count` elements.
 void extend_samples(std::vector<float>& samples, std::int32_t count);
 
 // Reads the nt samples that follow the header on `unit` into target[0..nt), five values

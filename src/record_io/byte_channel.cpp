@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform.hpp"
+#include "system_channel.hpp"
 
 namespace record_io {
 
@@ -82,35 +83,6 @@ OpenedFile open_file(const std::string& name, OpenStatus status) {
   if (result.writable) platform::lock_for_writing(handle);
   result.channel = std::make_unique<SystemChannel>(handle, true);
   return result;
-}
-
-long StringChannel::read(char* buffer, std::size_t size) {
-  if (read_error_ != 0) {
-    errno = read_error_;
-    return -1;
-  }
-  std::size_t n = std::min({size, read_chunk_, input_.size() - read_pos_});
-  std::memcpy(buffer, input_.data() + read_pos_, n);
-  read_pos_ += n;
-  return static_cast<long>(n);
-}
-
-std::size_t StringChannel::write(const char* data, std::size_t size) {
-  ++writes_;
-  if (write_error_ != 0) {
-    errno = write_error_;
-    return 0;
-  }
-  output_.append(data, size);
-  return size;
-}
-
-bool StringChannel::cut() {
-  if (cut_error_ != 0) {
-    errno = cut_error_;
-    return false;
-  }
-  return true;
 }
 
 }  // namespace record_io

@@ -1,4 +1,4 @@
-#include "record_io/decimal.hpp"
+#include "decimal.hpp"
 
 #include <algorithm>
 #include <charconv>

@@ -1,7 +1,7 @@
-#include "record_io/fixed_edit.hpp"
+#include "fixed_edit.hpp"
 
-#include "record_io/decimal.hpp"
-#include "record_io/digits.hpp"
+#include "decimal.hpp"
+#include "digits.hpp"
 
 #include <algorithm>
 #include <array>

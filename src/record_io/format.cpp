@@ -37,10 +37,7 @@ class Format::Parser {
                             : '\0';
   }
 
-  bool fail() {
-    f_.error_offset_ = pos_;
-    return false;
-  }
+  bool fail() { return false; }
 
   // An unsigned number, or -1 when there is none.
   int number() {

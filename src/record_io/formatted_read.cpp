@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "record_io/decimal.hpp"
+#include "decimal.hpp"
+#include "record_io/characters.hpp"
+#include "runtime_core.hpp"
 
 namespace record_io {
 
@@ -12,17 +14,13 @@ namespace {
 constexpr const char* context = "fmt";
 constexpr std::int64_t exponent_limit = 999999999;
 
-bool is_digit(int c) {
-  return c >= '0' && c <= '9';
-}
-
 }  // namespace
 
 FormattedRead::FormattedRead(Runtime& io, int unit, const Format& format)
-    : io_(io),
-      unit_(io.begin_statement(unit, true, &format)),
+    : io_(io.core()),
+      unit_(io_.begin_statement(unit, true, &format)),
       cursor_(format),
-      reader_(io.reader(unit_)),
+      reader_(io_.reader(unit_)),
       line_(reader_.line()),
       pos_(line_.begin) {}
 
@@ -32,7 +30,7 @@ const Edit& FormattedRead::next_data_edit() {
   if (!d) io_.fail(error_in_format, context);
   if (restarted) {  // more items than the format holds: on with the next record
     reader_.consume_to(pos_);
-    if (!reader_.skip_line()) unit_.at_end = true;
+    if (!reader_.skip_line()) io_.reached_end(unit_, context);
     line_ = reader_.line();
     pos_ = line_.begin;
     skip_ = 0;
@@ -42,9 +40,7 @@ const Edit& FormattedRead::next_data_edit() {
 }
 
 void FormattedRead::input_ended() {
-  if (reader_.error() != 0) io_.fail_system(reader_.error(), context);
-  unit_.at_end = true;
-  io_.fail(end_of_file, context);
+  io_.input_ended(unit_, context);
 }
 
 bool FormattedRead::next_piece() {
@@ -226,10 +222,7 @@ FormattedRead& FormattedRead::real(float& variable) {
 
 void FormattedRead::end() {
   reader_.consume_to(pos_);
-  if (!reader_.skip_line()) {
-    if (reader_.error() != 0) io_.fail_system(reader_.error(), context);
-    unit_.at_end = true;
-  }
+  if (!reader_.skip_line()) io_.reached_end(unit_, context);
   io_.clear_format();
 }
 

@@ -3,7 +3,8 @@
 #include <charconv>
 #include <cstring>
 
-#include "record_io/fixed_edit.hpp"
+#include "fixed_edit.hpp"
+#include "runtime_core.hpp"
 
 namespace record_io {
 
@@ -12,6 +13,40 @@ namespace {
 constexpr const char* context = "fmt";
 
 }  // namespace
+
+FormattedWrite::FormattedWrite(Runtime& io, int unit, const Format& format)
+    : io_(io.core()),
+      unit_(io_.begin_statement(unit, false, &format)),
+      format_(format),
+      cursor_(format),
+      record_(io_.record()) {
+  record_.clear();
+  if (!format.fixed_layout()) return;
+  // Usually built straight in the unit's output buffer.
+  std::string_view layout = format.layout();
+  TextWriter& writer = io_.writer(unit_);
+  layout_ = writer.room(layout.size());
+  if (!layout_) {
+    layout_in_record();
+    return;
+  }
+  direct_ = &writer;
+  std::memcpy(layout_, layout.data(), layout.size());
+}
+
+void FormattedWrite::fixed_field(char* out, float v, const Edit& e) {
+  edit_fixed(out, v, e.width, e.decimals);
+}
+
+void FormattedWrite::end() {
+  // Usually the whole first record of the format, built in the output buffer.
+  if (direct_ && !cursor_.peek()) {
+    io_.clear_format();
+    direct_->commit(format_.layout().size());
+    return;
+  }
+  end_record();
+}
 
 void FormattedWrite::layout_in_record() {
   std::string_view layout = format_.layout();

@@ -2,8 +2,9 @@
 
 #include <cstring>
 
-#include "record_io/decimal.hpp"
-#include "record_io/digits.hpp"
+#include "decimal.hpp"
+#include "digits.hpp"
+#include "runtime_core.hpp"
 
 namespace record_io {
 
@@ -200,6 +201,29 @@ ListScan scan_list_item(const char* p, const char* end, bool line_end) {
   return scan_item(p, end, line_end);
 }
 
+ListRead::ListRead(Runtime& io, int unit)
+    : io_(io.core()), unit_(io_.begin_statement(unit, true, nullptr)), reader_(io_.reader(unit_)) {
+  TextReader::Lines lines = reader_.whole_lines();
+  pos_ = lines.begin;
+  limit_ = lines.end;
+  if (pos_ == limit_) read_by_lines();
+}
+
+ListRead& ListRead::reals(float* v, std::size_t n) {
+  std::size_t k = limit_ ? plain_values(v, n) : 0;
+  if (k != n) reals_by_lines(v, n, k);
+  return *this;
+}
+
+void ListRead::end() {
+  // Usually the statement stopped at the line feed of its line, in whole lines.
+  if (limit_ && *pos_ == '\n') {
+    reader_.consume_to(pos_ + 1);
+    return;
+  }
+  end_line();
+}
+
 void ListRead::read_by_lines() {
   reader_.consume_to(pos_);
   line_ = reader_.line();
@@ -247,9 +271,7 @@ std::size_t ListRead::plain_values(float* v, std::size_t n) {
 }
 
 void ListRead::input_ended() {
-  if (reader_.error() != 0) io_.fail_system(reader_.error(), "list in");
-  unit_.at_end = true;
-  io_.fail(end_of_file, "list in");
+  io_.input_ended(unit_, "list in");
 }
 
 bool ListRead::next_piece() {
@@ -349,10 +371,7 @@ void ListRead::end_line() {
     return;
   }
   reader_.consume_to(pos_);
-  if (!reader_.skip_line()) {
-    if (reader_.error() != 0) io_.fail_system(reader_.error(), "list in");
-    unit_.at_end = true;
-  }
+  if (!reader_.skip_line()) io_.reached_end(unit_, "list in");
 }
 
 }  // namespace record_io

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "real_item.hpp"
+#include "runtime_core.hpp"
+
 namespace record_io {
 
 namespace {
@@ -69,7 +72,7 @@ std::size_t real_item_text(float v, char* out) {
 }
 
 ListWrite::ListWrite(Runtime& io, int unit)
-    : io_(io), unit_(io.begin_statement(unit, false, nullptr)), record_(io.record()) {
+    : io_(io.core()), unit_(io_.begin_statement(unit, false, nullptr)), record_(io_.record()) {
   record_.clear();
 }
 

@@ -55,10 +55,6 @@ Handle open(const std::string& name, Access access);
 // nothing is held.
 void lock_for_writing(Handle h);
 
-// Asks the system to back [begin, begin + size) with memory now rather than a page at a
-// time as it is first touched. Best effort: does nothing where the system cannot.
-void populate(void* begin, std::size_t size);
-
 // --- The process ---
 
 // Called once, first: the standard streams carry bytes unchanged (line ends are the

@@ -1,7 +1,6 @@
 // The system seam on POSIX systems (Linux, the BSDs, macOS).
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +9,6 @@
 #endif
 
 #include <cerrno>
-#include <cstdint>
 #include <cstdlib>
 
 #include "platform.hpp"
@@ -153,18 +151,6 @@ void lock_for_writing(Handle h) {
 #endif
   while (::fcntl(h, F_SETLKW, &whole) != 0 && errno == EINTR) {
   }
-}
-
-void populate(void* begin, std::size_t size) {
-#if defined(MADV_POPULATE_WRITE)
-  constexpr std::uintptr_t page = 4096;
-  auto first = reinterpret_cast<std::uintptr_t>(begin) & ~(page - 1);
-  auto last = (reinterpret_cast<std::uintptr_t>(begin) + size + page - 1) & ~(page - 1);
-  ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
-#else
-  (void)begin;
-  (void)size;
-#endif
 }
 
 void prepare_standard_streams() {}

@@ -126,8 +126,6 @@ void lock_for_writing(Handle h) {
   ::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);
 }
 
-void populate(void*, std::size_t) {}
-
 void prepare_standard_streams() {
   ::_setmode(standard_input, _O_BINARY);
   ::_setmode(standard_output, _O_BINARY);

@@ -4,22 +4,54 @@
 #include <cstdlib>
 
 #include "record_io/format.hpp"
+#include "runtime_core.hpp"
 
 namespace record_io {
 
 Runtime::Runtime(std::unique_ptr<ByteChannel> input, std::unique_ptr<ByteChannel> output,
                  std::unique_ptr<ByteChannel> error, ProcessEnds ends)
-    : ends_(ends) {
-  units_[error_unit].channel = std::move(error);
-  units_[error_unit].writable = true;
-  units_[input_unit].channel = std::move(input);
-  units_[input_unit].readable = true;
-  units_[output_unit].channel = std::move(output);
-  units_[output_unit].writable = true;
+    : core_(std::make_unique<RuntimeCore>(std::move(input), std::move(output), std::move(error),
+                                          ends)) {}
+
+Runtime::~Runtime() = default;
+
+void Runtime::open(int unit, std::string_view name, OpenStatus status) {
+  core_->open(unit, name, status);
 }
 
-Unit& Runtime::unit_or_fail(int number, const char* context) {
-  if (number < 0 || number >= unit_count) {
+void Runtime::close(int unit) {
+  core_->close(unit);
+}
+
+void Runtime::stop() {
+  core_->stop();
+}
+
+void Runtime::shutdown() noexcept {
+  core_->shutdown();
+}
+
+void Runtime::fail(ErrorNumber number, const char* context) {
+  core_->fail(number, context);
+}
+
+void Runtime::fail_system(int error, const char* context) {
+  core_->fail_system(error, context);
+}
+
+RuntimeCore::RuntimeCore(std::unique_ptr<ByteChannel> input, std::unique_ptr<ByteChannel> output,
+                         std::unique_ptr<ByteChannel> error, ProcessEnds ends)
+    : ends_(ends) {
+  units_[Runtime::error_unit].channel = std::move(error);
+  units_[Runtime::error_unit].writable = true;
+  units_[Runtime::input_unit].channel = std::move(input);
+  units_[Runtime::input_unit].readable = true;
+  units_[Runtime::output_unit].channel = std::move(output);
+  units_[Runtime::output_unit].writable = true;
+}
+
+Unit& RuntimeCore::unit_or_fail(int number, const char* context) {
+  if (number < 0 || number >= Runtime::unit_count) {
     state_.unit = -1;
     fail(illegal_unit_number, context);
   }
@@ -30,7 +62,7 @@ Unit& Runtime::unit_or_fail(int number, const char* context) {
   return u;
 }
 
-void Runtime::open(int unit, std::string_view name, OpenStatus status) {
+void RuntimeCore::open(int unit, std::string_view name, OpenStatus status) {
   Unit& u = unit_or_fail(unit, "open");
   if (u.channel) close(unit);
   std::size_t length = name.find_last_not_of(' ');
@@ -50,7 +82,7 @@ void Runtime::open(int unit, std::string_view name, OpenStatus status) {
   u.last_was_write = false;
 }
 
-void Runtime::close(int unit) {
+void RuntimeCore::close(int unit) {
   Unit& u = unit_or_fail(unit, "close");
   if (!u.channel) return;
   bool wrote = u.last_was_write;
@@ -62,7 +94,7 @@ void Runtime::close(int unit) {
   state_.unit_name = {};
 }
 
-void Runtime::release(Unit& u) {
+void RuntimeCore::release(Unit& u) {
   u.reader.reset();
   u.writer.reset();
   u.channel.reset();
@@ -70,13 +102,13 @@ void Runtime::release(Unit& u) {
   u.named = u.readable = u.writable = u.at_end = u.last_was_write = false;
 }
 
-void Runtime::stop() {
+void RuntimeCore::stop() {
   shutdown();
   ends_.stop();
   std::abort();  // not reached
 }
 
-void Runtime::shutdown() noexcept {
+void RuntimeCore::shutdown() noexcept {
   if (shut_down_) return;
   shut_down_ = 1;
   for (Unit& u : units_) {
@@ -86,11 +118,11 @@ void Runtime::shutdown() noexcept {
     u.channel->close();
     u.closed_for_exit = true;
   }
-  if (Unit& out = units_[output_unit]; out.writer) out.writer->flush();
+  if (Unit& out = units_[Runtime::output_unit]; out.writer) out.writer->flush();
 }
 
-void Runtime::report(const Failure& failure) {
-  if (Unit& err = units_[error_unit]; err.channel) {
+void RuntimeCore::report(const Failure& failure) {
+  if (Unit& err = units_[Runtime::error_unit]; err.channel) {
     std::string text = diagnostic_text(failure, state_, err.channel->line_end());
     err.channel->write(text.data(), text.size());
   }
@@ -99,7 +131,7 @@ void Runtime::report(const Failure& failure) {
   std::abort();  // not reached
 }
 
-void Runtime::refuse(const Unit& u, bool reading, const Format* format) {
+void RuntimeCore::refuse(const Unit& u, bool reading, const Format* format) {
   const char* start = start_context(reading);
   if (!u.channel) fail(unit_not_connected, start);
   if (format && !format->valid()) fail(error_in_format, "fmt");
@@ -108,14 +140,14 @@ void Runtime::refuse(const Unit& u, bool reading, const Format* format) {
   fail_system(EBADF, start);
 }
 
-TextReader& Runtime::start_reading(Unit& u) {
+TextReader& RuntimeCore::start_reading(Unit& u) {
   if (u.writer && !u.writer->flush()) fail_system(errno, "write");
   if (!u.reader) u.reader = std::make_unique<TextReader>(*u.channel);
   u.last_was_write = false;
   return *u.reader;
 }
 
-TextWriter& Runtime::start_writing(Unit& u) {
+TextWriter& RuntimeCore::start_writing(Unit& u) {
   if (u.reader && u.reader->read_ahead() > 0) {
     if (!u.channel->unread(u.reader->read_ahead())) fail_system(errno, "write start");
     u.reader->drop_read_ahead();

@@ -62,14 +62,13 @@ void start_streams() {
   platform::prepare_standard_streams();
 }
 
-Runtime& start_process(int argc, char** argv) {
+Runtime& start_process() {
   start_streams();
   platform::install_signal_handlers(on_signal);
   // Never destroyed: the exit hook and the signal handlers may use it to the very end.
   the_runtime =
       new Runtime(standard_stream(StandardStream::input), standard_stream(StandardStream::output),
                   standard_stream(StandardStream::error), ProcessEnds{normal_end, abnormal_end});
-  the_runtime->set_arguments(argc, argv);
   platform::at_exit(exit_hook);
   return *the_runtime;
 }

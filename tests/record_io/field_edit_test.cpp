@@ -14,7 +14,8 @@
 
 #include "combined_records.hpp"
 #include "harness.hpp"
-#include "record_io/fixed_edit.hpp"
+#include "fixed_edit.hpp"
+#include "real_item.hpp"
 #include "record_io/format.hpp"
 #include "record_io/formatted_write.hpp"
 #include "record_io/list_write.hpp"

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "record_io/byte_channel.hpp"
+#include "string_channel.hpp"
 #include "record_io/runtime.hpp"
 
 namespace record_io::testing {

@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "decimal.hpp"
 #include "harness.hpp"
-#include "record_io/decimal.hpp"
 #include "record_io/list_read.hpp"
 
 namespace record_io {

@@ -1,5 +1,5 @@
 // Byte channels: what a unit reads from and writes to. A file or standard stream of the
-// system in the program, a string in tests.
+// system in the program; tests put channels of their own in its place.
 #pragma once
 
 #include <cstddef>
@@ -37,30 +37,6 @@ class ByteChannel {
   virtual std::string_view line_end() const { return "\n"; }
 };
 
-// A channel on a file or standard stream of the system.
-class SystemChannel final : public ByteChannel {
- public:
-  // owned: the connection is ended by close().
-  SystemChannel(int handle, bool owned);
-  ~SystemChannel() override;
-
-  long read(char* buffer, std::size_t size) override;
-  std::size_t write(const char* data, std::size_t size) override;
-  bool interactive() const override { return interactive_; }
-  bool unread(std::size_t n) override;
-  bool cut() override;
-  bool close() override;
-  std::size_t buffer_size() const override { return buffer_size_; }
-  std::string_view line_end() const override;
-
- private:
-  int handle_;
-  bool owned_;
-  bool regular_ = false;
-  bool interactive_ = false;
-  std::size_t buffer_size_ = 64 * 1024;
-};
-
 // The process's standard streams, as channels that leave the stream open at close().
 enum class StandardStream { input, output, error };
 std::unique_ptr<ByteChannel> standard_stream(StandardStream which);
@@ -85,44 +61,5 @@ inline constexpr std::size_t max_name_length = 65536;
 // (ENAMETOOLONG). A regular file opened to be written is locked against other runs
 // writing it: the open waits until they have closed it.
 OpenedFile open_file(const std::string& name, OpenStatus status);
-
-// A channel over strings, for tests: reads come from `input`, writes go to `output`.
-class StringChannel final : public ByteChannel {
- public:
-  explicit StringChannel(std::string input = {}, bool interactive = false)
-      : input_(std::move(input)), interactive_(interactive) {}
-
-  long read(char* buffer, std::size_t size) override;
-  std::size_t write(const char* data, std::size_t size) override;
-  bool interactive() const override { return interactive_; }
-  bool cut() override;
-  bool close() override { return true; }
-  std::size_t buffer_size() const override { return read_chunk_; }
-  std::string_view line_end() const override { return line_end_; }
-
-  const std::string& output() const { return output_; }
-  // Records written end with "\r\n" (true) or "\n".
-  void set_crlf(bool crlf) { line_end_ = crlf ? "\r\n" : "\n"; }
-  // Reads hand out at most n bytes at a time (n >= 1), to exercise buffer refills.
-  void set_read_chunk(std::size_t n) { read_chunk_ = n; }
-  // From now on reads, writes (or cuts) fail with this errno; 0 lets them succeed again.
-  void fail_reads(int error) { read_error_ = error; }
-  void fail_writes(int error) { write_error_ = error; }
-  void fail_cut(int error) { cut_error_ = error; }
-  // Number of write calls that reached the channel.
-  int writes() const { return writes_; }
-
- private:
-  std::string input_;
-  std::size_t read_pos_ = 0;
-  std::string output_;
-  bool interactive_;
-  std::size_t read_chunk_ = 64 * 1024;
-  int read_error_ = 0;
-  int write_error_ = 0;
-  int cut_error_ = 0;
-  int writes_ = 0;
-  std::string_view line_end_ = "\n";
-};
 
 }  // namespace record_io

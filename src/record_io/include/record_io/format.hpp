@@ -50,8 +50,6 @@ class Format {
   std::string_view text() const { return text_; }
   // False for a text that cannot be parsed (or holds no data edit but is used for items).
   bool valid() const { return valid_; }
-  // Where the parse failed, for an invalid format.
-  std::size_t error_offset() const { return error_offset_; }
   const std::vector<Edit>& edits() const { return edits_; }
   std::size_t reversion() const { return reversion_; }
   bool has_data_edit() const { return !data_.empty(); }
@@ -90,7 +88,6 @@ class Format {
   DataEdit reversion_edit_{};
   bool fixed_layout_ = false;
   std::string layout_;
-  std::size_t error_offset_ = 0;
   bool valid_ = false;
 };
 

@@ -7,8 +7,11 @@
 
 #include "record_io/format.hpp"
 #include "record_io/runtime.hpp"
+#include "record_io/text_reader.hpp"
 
 namespace record_io {
+
+class Unit;
 
 // The most characters a text as long as its line keeps (see FormattedRead::text): the
 // longest name a file can be opened by.
@@ -56,7 +59,7 @@ class FormattedRead {
   int next_char();
   [[noreturn]] void input_ended();
 
-  Runtime& io_;
+  RuntimeCore& io_;
   Unit& unit_;
   FormatCursor cursor_;
   TextReader& reader_;

@@ -2,15 +2,17 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 
-#include "record_io/fixed_edit.hpp"
 #include "record_io/format.hpp"
 #include "record_io/runtime.hpp"
+#include "record_io/text_writer.hpp"
 
 namespace record_io {
+
+class RecordBuffer;
+class Unit;
 
 // One formatted write statement. The record is built field by field and handed to the
 // unit whole when the statement ends (a format that starts again hands over one record
@@ -20,51 +22,29 @@ namespace record_io {
 //   FormattedWrite(io, 11, combined).real(t).real(x).real(y).real(z).end();
 class FormattedWrite {
  public:
-  FormattedWrite(Runtime& io, int unit, const Format& format)
-      : io_(io),
-        unit_(io.begin_statement(unit, false, &format)),
-        format_(format),
-        cursor_(format),
-        record_(io.record()) {
-    record_.clear();
-    if (!format.fixed_layout()) return;
-    // Usually built straight in the unit's output buffer.
-    std::string_view layout = format.layout();
-    TextWriter& writer = io.writer(unit_);
-    layout_ = writer.room(layout.size());
-    if (!layout_) {
-      layout_in_record();
-      return;
-    }
-    direct_ = &writer;
-    std::memcpy(layout_, layout.data(), layout.size());
-  }
+  FormattedWrite(Runtime& io, int unit, const Format& format);
   // Aw: right-aligned in a wider field, cut to its first w characters in a narrower one.
   FormattedWrite& text(std::string_view s);
   // Iw: right-aligned; w asterisks when it does not fit.
   FormattedWrite& integer(std::int32_t v);
-  // Fw.d: see edit_fixed.
+  // Fw.d: the stored value rounded exactly to d decimals (ties to even), a digit always
+  // before the point, a "-" only when the rounded magnitude is not zero, right-aligned; w
+  // asterisks when it does not fit.
   FormattedWrite& real(float v) {
     // Usually a field at its column of the format's first record.
     const DataEdit* d = layout_ ? cursor_.take(Edit::Kind::real) : nullptr;
     if (!d) return real_in_record(v);
-    edit_fixed(layout_ + d->column, v, d->edit.width, d->edit.decimals);
+    fixed_field(layout_ + d->column, v, d->edit);
     return *this;
   }
-  void end() {
-    // Usually the whole first record of the format, built in the output buffer.
-    if (direct_ && !cursor_.peek()) {
-      io_.clear_format();
-      direct_->commit(format_.layout().size());
-      return;
-    }
-    end_record();
-  }
+  void end();
 
  private:
   // The format's first record built in record_, the output buffer lacking the room.
   void layout_in_record();
   FormattedWrite& real_in_record(float v);
+  // Writes v as the field of the real edit e at out.
+  static void fixed_field(char* out, float v, const Edit& e);
   void end_record();
   // The next data edit, which must be of `kind`, and where its field of `width`
   // characters (0: the edit's own width) goes in the record: at its column of the
@@ -75,7 +55,7 @@ class FormattedWrite {
   // The record in the format's layout is done with its first n characters.
   void hand_over_layout(std::size_t n);
 
-  Runtime& io_;
+  RuntimeCore& io_;
   Unit& unit_;
   const Format& format_;
   FormatCursor cursor_;

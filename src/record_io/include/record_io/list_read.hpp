@@ -5,8 +5,11 @@
 #include <cstdint>
 
 #include "record_io/runtime.hpp"
+#include "record_io/text_reader.hpp"
 
 namespace record_io {
+
+class Unit;
 
 // What scan_list_item found at the start of an item.
 struct ListScan {
@@ -42,27 +45,10 @@ ListScan scan_list_item(const char* p, const char* end, bool line_end);
 //   ListRead(io, 11).reals(&x[i], 5).end();
 class ListRead {
  public:
-  ListRead(Runtime& io, int unit)
-      : io_(io), unit_(io.begin_statement(unit, true, nullptr)), reader_(io.reader(unit_)) {
-    TextReader::Lines lines = reader_.whole_lines();
-    pos_ = lines.begin;
-    limit_ = lines.end;
-    if (pos_ == limit_) read_by_lines();
-  }
+  ListRead(Runtime& io, int unit);
   // Reads up to n values into v[0..n): fewer when a slash ended the statement.
-  ListRead& reals(float* v, std::size_t n) {
-    std::size_t k = limit_ ? plain_values(v, n) : 0;
-    if (k != n) reals_by_lines(v, n, k);
-    return *this;
-  }
-  void end() {
-    // Usually the statement stopped at the line feed of its line, in whole lines.
-    if (limit_ && *pos_ == '\n') {
-      reader_.consume_to(pos_ + 1);
-      return;
-    }
-    end_line();
-  }
+  ListRead& reals(float* v, std::size_t n);
+  void end();
 
  private:
   // Reads values straight from the whole lines buffered, as long as the items are plain
@@ -86,7 +72,7 @@ class ListRead {
   ListScan scan_whole_item();
   [[noreturn]] void input_ended();
 
-  Runtime& io_;
+  RuntimeCore& io_;
   Unit& unit_;
   TextReader& reader_;
   const char* pos_;

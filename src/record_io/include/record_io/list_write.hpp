@@ -10,6 +10,9 @@
 
 namespace record_io {
 
+class RecordBuffer;
+class Unit;
+
 // One list-directed write statement. Items are put into a record of at most 80 columns
 // (an item that would reach column 80 starts a new record; none is split); each record is
 // handed to the unit with a line feed. A statement without items writes an empty record.
@@ -22,22 +25,18 @@ class ListWrite {
   ListWrite& text(std::string_view s);
   // A blank, a "-" when negative, the digits.
   ListWrite& integer(std::int32_t v);
-  // A blank, a "-" or a second blank, then 9 significant digits (see real_item_text).
+  // A blank, a "-" or a second blank, then 0. for zero, or the 9-significant-digit form of
+  // "%.9G" with a decimal point added when it has none ("1.", "100.", "0.00999999978",
+  // "9.99999997E-07"); INF and NAN for the others.
   ListWrite& real(float v);
   void end();
 
  private:
   void make_room(std::size_t length);
 
-  Runtime& io_;
+  RuntimeCore& io_;
   Unit& unit_;
   RecordBuffer& record_;
 };
-
-// The text of a real item: " -" or "  ", then 0. for zero, or the 9-significant-digit
-// form of "%.9G" with a decimal point added when it has none ("1.", "100.",
-// "0.00999999978", "9.99999997E-07", "1.E+10"); "INF" and "NAN" for the others.
-// Writes into out (at least 24 bytes) and returns the length.
-std::size_t real_item_text(float v, char* out);
 
 }  // namespace record_io

@@ -31,8 +31,6 @@ class DecimalDigits {
   }
   // Scales the number by 10^e (an explicit exponent, or implied decimals).
   void scale(std::int64_t e) { exponent_ += e; }
-  // No significant digit: the number is zero, whatever its sign.
-  bool is_zero() const { return count_ == 0; }
   int significant_digits() const { return count_; }
   // The nearest double, rounded again to single precision (ties to even both times).
   // Zero is always +0.0.

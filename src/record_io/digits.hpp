@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "record_io/characters.hpp"
+
 namespace record_io {
 
 // The word-at-a-time scans load eight bytes as one number and take the first of them as its
@@ -15,10 +17,6 @@ static_assert(std::endian::native == std::endian::little);
 // 10^0 .. 10^9.
 inline constexpr std::uint64_t integer_powers_of_ten[] = {
     1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
-
-inline bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 // The value of a digit, and above 9 for any other character.
 inline unsigned digit_value(char c) {

@@ -1,0 +1,123 @@
+// The units of a runtime and the state every statement shares, and the one way statements
+// reach them: the layer's own business.
+#pragma once
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "record_buffer.hpp"
+#include "record_io/byte_channel.hpp"
+#include "record_io/diagnostic.hpp"
+#include "record_io/errors.hpp"
+#include "record_io/format.hpp"
+#include "record_io/runtime.hpp"
+#include "record_io/text_reader.hpp"
+#include "record_io/text_writer.hpp"
+
+namespace record_io {
+
+// One I/O unit: a connection to a standard stream or to a named file. Only the core
+// changes it; statements hold it to hand it back.
+class Unit {
+  friend class RuntimeCore;
+
+  std::unique_ptr<ByteChannel> channel;  // null: not connected
+  std::unique_ptr<TextReader> reader;
+  std::unique_ptr<TextWriter> writer;
+  std::string name;    // the file's name; meaningful when named
+  bool named = false;  // false for the standard streams
+  bool readable = false;
+  bool writable = false;
+  bool at_end = false;           // a read reached the end of a file without a final line feed
+  bool last_was_write = false;   // the last operation wrote: the file is cut at close
+  bool closed_for_exit = false;  // released by the exit hook (objects kept alive)
+};
+
+class RuntimeCore {
+ public:
+  RuntimeCore(std::unique_ptr<ByteChannel> input, std::unique_ptr<ByteChannel> output,
+              std::unique_ptr<ByteChannel> error, ProcessEnds ends);
+
+  // --- For statements: all they may do ---
+  // Starts a statement on `unit`: records its direction and its format (nullptr: a
+  // list-directed statement, which records "list io"), then checks that the unit can be
+  // read (its end-of-file mark, context "read start") or written ("write start").
+  Unit& begin_statement(int unit, bool reading, const Format* format) {
+    // The unit of the statement before: its number and name are recorded already.
+    Unit& u = unit == state_.unit && unit >= 0 ? units_[static_cast<std::size_t>(unit)]
+                                               : unit_or_fail(unit, start_context(reading));
+    state_.reading = reading;
+    state_.format_recorded = true;
+    state_.format = format ? format->text() : list_io;
+    bool ready = reading ? u.readable && !u.at_end : u.writable;
+    if (!u.channel || !ready || (format && !format->valid())) refuse(u, reading, format);
+    return u;
+  }
+  // A formatted statement ends: its format is no longer recorded.
+  void clear_format() { state_.format_recorded = false; }
+  // The unit's reader, its pending output written out first when the unit last wrote.
+  TextReader& reader(Unit& u) {
+    return u.reader && !u.last_was_write ? *u.reader : start_reading(u);
+  }
+  // The unit's writer, the channel first moved back over what its reader read ahead when
+  // the unit last read (and the file cut there, when it is named).
+  TextWriter& writer(Unit& u) {
+    return u.writer && u.last_was_write ? *u.writer : start_writing(u);
+  }
+  // Hands a finished record to the unit; ends the run when writing to a file fails.
+  void put_record(Unit& u, std::string_view record) {
+    // Failed writes to the standard streams go unreported; those to a file end the run.
+    if (!writer(u).put(record) && u.named) fail_system(errno, "write");
+  }
+  // A buffer for the record a statement is building, reused from statement to statement.
+  RecordBuffer& record() { return record_; }
+  // A read statement on u ended at the end of its input, with no line feed after the
+  // last line: the next read statement on u fails ("read start"). A failed read of the
+  // reader ends the run instead, in `context`.
+  void reached_end(Unit& u, const char* context) {
+    if (u.reader && u.reader->error() != 0) fail_system(u.reader->error(), context);
+    u.at_end = true;
+  }
+  // The input of u ended where a statement needed more: end of file, in `context` (or
+  // the reader's failure).
+  [[noreturn]] void input_ended(Unit& u, const char* context) {
+    reached_end(u, context);
+    fail(end_of_file, context);
+  }
+  [[noreturn]] void fail(ErrorNumber number, const char* context) {
+    report(Failure::of_layer(number, context));
+  }
+  [[noreturn]] void fail_system(int error, const char* context) {
+    report(Failure::of_system(error, context));
+  }
+
+  // --- For the runtime (see Runtime) ---
+  void open(int unit, std::string_view name, OpenStatus status);
+  void close(int unit);
+  [[noreturn]] void stop();
+  void shutdown() noexcept;
+  [[noreturn]] void report(const Failure& failure);
+
+ private:
+  static constexpr std::string_view list_io = "list io";
+  static const char* start_context(bool reading) { return reading ? "read start" : "write start"; }
+
+  Unit& unit_or_fail(int number, const char* context);
+  // Ends the run with the reason the statement cannot start on u.
+  [[noreturn]] void refuse(const Unit& u, bool reading, const Format* format);
+  TextReader& start_reading(Unit& u);
+  TextWriter& start_writing(Unit& u);
+  void release(Unit& u);
+
+  std::array<Unit, Runtime::unit_count> units_;
+  StatementState state_;
+  ProcessEnds ends_;
+  RecordBuffer record_;
+  volatile std::sig_atomic_t shut_down_ = 0;
+};
+
+}  // namespace record_io
