@@ -4,6 +4,7 @@
 
 #include "platform.hpp"
 #include "platform_files.hpp"
+#include "system_channel.hpp"
 
 namespace record_io {
 
