@@ -21,7 +21,7 @@ bool TextWriter::put_slowly(std::string_view record) {
       capacity_ = need;
     }
   }
-  std::memcpy(buffer_.get() + used_, record.data(), record.size());
+  if (!record.empty()) std::memcpy(buffer_.get() + used_, record.data(), record.size());
   commit(record.size());
   return !interactive_ || flush();
 }

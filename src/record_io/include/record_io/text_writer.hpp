@@ -26,7 +26,7 @@ class TextWriter {
   bool put(std::string_view record) {
     char* p = room(record.size());
     if (!p) return put_slowly(record);
-    std::memcpy(p, record.data(), record.size());
+    if (!record.empty()) std::memcpy(p, record.data(), record.size());  // data() may be null
     commit(record.size());
     return true;
   }
