@@ -275,9 +275,7 @@ void ListRead::input_ended() {
 }
 
 bool ListRead::next_piece() {
-  if (!line_.more) return false;
-  reader_.consume_to(line_.end);
-  line_ = reader_.line();
+  if (!reader_.next_piece(line_)) return false;
   pos_ = line_.begin;
   return true;
 }

@@ -54,6 +54,15 @@ class TextReader {
     return {base + pos_, base + (complete_end_ > pos_ ? complete_end_ : pos_)};
   }
 
+  // The next piece of a line longer than the buffer, when `piece` (from line()) says more
+  // follows: piece becomes it, and true; false, and nothing read, when it ends its line.
+  bool next_piece(Line& piece) {
+    if (!piece.more) return false;
+    consume_to(piece.end);
+    piece = line();
+    return true;
+  }
+
   // Moves the read position to p, which lies within the view line() or whole_lines()
   // returned last, or at its end.
   void consume_to(const char* p) { pos_ = static_cast<std::size_t>(p - buffer_.get()); }
