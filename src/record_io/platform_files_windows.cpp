@@ -152,6 +152,24 @@ void split(const std::string& path, std::string& folder, std::string& file_name)
   file_name = path.substr(cut);
 }
 
+// Puts the file `from` in the place of `to`. The target may be held open for a moment by
+// another program (a second run looking at it, a virus scanner): the move is tried again
+// for up to a second while it is refused for that.
+bool replace_file(const std::string& from, const std::string& to) {
+  for (int attempt = 0;; ++attempt) {
+    if (::MoveFileExA(from.c_str(), to.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return true;
+    }
+    const DWORD error = ::GetLastError();
+    if (attempt == 50 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+      ::SetLastError(error);
+      return false;
+    }
+    ::Sleep(20);
+  }
+}
+
 // A handle for the name through to the file, links followed, to learn what it is.
 HANDLE open_to_inspect(const std::string& name) {
   return ::CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -287,8 +305,7 @@ bool install_temporary(Temporary& temporary, const Target& target) {
   {
     const Locked locked;
     if (error == 0 && interrupted) error = EINTR;
-    if (error == 0 && !::MoveFileExA(temporary.name.c_str(), target.path.c_str(),
-                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (error == 0 && !replace_file(temporary.name, target.path)) {
       error = errno_of(::GetLastError());
     }
     if (error != 0) ::DeleteFileA(temporary.name.c_str());
