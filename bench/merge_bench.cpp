@@ -20,15 +20,15 @@
 #include <vector>
 
 #include "combined_writer.hpp"
-#include "merge_driver.hpp"
-#include "record_io/byte_channel.hpp"
-#include "string_channel.hpp"
 #include "decimal.hpp"
 #include "fixed_edit.hpp"
+#include "merge_driver.hpp"
+#include "record_io/byte_channel.hpp"
 #include "record_io/formatted_write.hpp"
 #include "record_io/list_read.hpp"
 #include "record_io/runtime.hpp"
 #include "sample_reader.hpp"
+#include "string_channel.hpp"
 #include "synthetic_record.hpp"
 
 namespace {

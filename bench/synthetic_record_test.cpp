@@ -10,10 +10,10 @@
 
 #include "component_reader.hpp"
 #include "record_io/byte_channel.hpp"
-#include "string_channel.hpp"
 #include "record_io/formatted_read.hpp"
 #include "record_io/runtime.hpp"
 #include "sample_reader.hpp"
+#include "string_channel.hpp"
 #include "synthetic_record.hpp"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <string_view>
 
 #include "record_io/byte_channel.hpp"
-#include "string_channel.hpp"
 #include "record_io/runtime.hpp"
 #include "record_model.hpp"
+#include "string_channel.hpp"
 
 namespace fuzz {
 

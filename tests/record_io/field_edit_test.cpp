@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 
 #include "combined_records.hpp"
-#include "harness.hpp"
 #include "fixed_edit.hpp"
+#include "harness.hpp"
 #include "real_item.hpp"
 #include "record_io/format.hpp"
 #include "record_io/formatted_write.hpp"

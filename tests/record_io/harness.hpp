@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "record_io/byte_channel.hpp"
-#include "string_channel.hpp"
 #include "record_io/runtime.hpp"
+#include "string_channel.hpp"
 
 namespace record_io::testing {
 
