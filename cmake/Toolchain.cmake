@@ -24,6 +24,21 @@ if(PEER_MERGE_STATIC AND NOT PEER_MERGE_SANITIZE)
   endif()
 endif()
 
+# Link-time optimization in the optimized builds: the statements are the layer's own code,
+# called from the program's loops, and optimized across that line a whole run takes about
+# a tenth fewer instructions. Not with the sanitizers or the fuzz targets.
+if(PEER_MERGE_IPO AND NOT PEER_MERGE_SANITIZE AND NOT PEER_MERGE_FUZZ)
+  include(CheckIPOSupported)
+  check_ipo_supported(RESULT PEER_MERGE_HAVE_IPO OUTPUT ipo_output LANGUAGES CXX)
+  if(PEER_MERGE_HAVE_IPO)
+    foreach(config RELEASE RELWITHDEBINFO MINSIZEREL)
+      set(CMAKE_INTERPROCEDURAL_OPTIMIZATION_${config} ON)
+    endforeach()
+  else()
+    message(STATUS "No link-time optimization with this toolchain: built without it")
+  endif()
+endif()
+
 # One of the project's programs: at the top of the build tree (build/peer-merge), linked
 # statically where the toolchain can, installed with the others.
 function(peer_merge_program target)
