@@ -64,13 +64,15 @@ void prepare_standard_streams();
 // The signals the layer names (SIGINT, SIGTERM, SIGFPE, SIGABRT), and every other.
 enum class Signal { interrupt, termination, floating_point, abort, other };
 Signal signal_of(int number);
-// Installs `handler`, given the signal's number, for the floating-point exception, abort,
-// interrupt and termination signals and for every other signal whose default action ends
-// the process and that can be caught (hangup, quit, the user and alarm signals, the
-// faults, ...). A signal ignored as the process started stays ignored (but for the
-// termination, floating-point and abort signals), and so does one that already has a
-// handler (a sanitizer's). The broken-pipe and file-size signals are ignored instead: the
-// write they would end fails with EPIPE or EFBIG.
+// Installs `handler`, given the signal's number, for every signal whose default action ends
+// the process and that can be caught (hangup, interrupt, quit, the faults, the user, alarm
+// and real-time signals, ...), but for one that is ignored or has a handler already (as
+// the process started, or a sanitizer's): those stay as they are. Every signal is blocked
+// while the handler runs. One handler serves the process: a later call replaces it.
+void catch_ending_signals(void (*handler)(int number));
+// The layer's signals: catch_ending_signals, and the termination, floating-point and abort
+// signals handled even when ignored as the process started. The broken-pipe and file-size
+// signals are ignored instead: the write they would end fails with EPIPE or EFBIG.
 void install_signal_handlers(void (*handler)(int number));
 // Ends the process by the signal `number` with the system's default action for it (a
 // status the shell shows as killed by it, and a core file where the system's settings

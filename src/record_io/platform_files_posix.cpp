@@ -20,24 +20,6 @@ namespace {
 
 // --- Signals ---
 
-// The signals whose default action ends the process and that a handler can catch.
-const int ending_signals[] = {
-    SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGSEGV, SIGUSR1,
-    SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
-#ifdef SIGSTKFLT
-    SIGSTKFLT,
-#endif
-#ifdef SIGPWR
-    SIGPWR,
-#endif
-#ifdef SIGEMT
-    SIGEMT,
-#endif
-#if defined(__linux__) && defined(SIGPOLL)
-    SIGPOLL,  // its default action ends the process on Linux, not on the BSDs
-#endif
-};
-
 // Names of temporary files to remove when a signal ends the process. Changed only while
 // every signal is blocked, so that the handler never sees a change half made.
 constexpr int pending_slots = 16;
@@ -83,47 +65,19 @@ void drop_pending(const std::string& name) {
   }
 }
 
-extern "C" void on_ending_signal(int number) {
+void on_ending_signal(int number) {
   for (char* name : pending) {
     if (name) ::unlink(name);
   }
   // Then the signal's own action: the process ends as that signal ends it.
-  struct sigaction fallback {};
-  fallback.sa_handler = SIG_DFL;
-  sigemptyset(&fallback.sa_mask);
-  ::sigaction(number, &fallback, nullptr);
-  sigset_t just_this;
-  sigemptyset(&just_this);
-  sigaddset(&just_this, number);
-  ::raise(number);
-  ::sigprocmask(SIG_UNBLOCK, &just_this, nullptr);
-}
-
-void install(int number, const sigset_t& mask) {
-  struct sigaction old {};
-  if (::sigaction(number, nullptr, &old) != 0) return;
-  // A signal ignored, or handled by someone else, is left so.
-  if ((old.sa_flags & SA_SIGINFO) != 0 || old.sa_handler != SIG_DFL) return;
-  struct sigaction action {};
-  action.sa_handler = on_ending_signal;
-  action.sa_mask = mask;
-  ::sigaction(number, &action, nullptr);
+  end_by_signal(number);
 }
 
 void watch_signals() {
   static bool watched = false;
   if (watched) return;
   watched = true;
-  sigset_t mask;
-  sigemptyset(&mask);
-  for (int number : ending_signals) sigaddset(&mask, number);
-#ifdef SIGRTMIN
-  for (int number = SIGRTMIN; number <= SIGRTMAX; ++number) sigaddset(&mask, number);
-#endif
-  for (int number : ending_signals) install(number, mask);
-#ifdef SIGRTMIN
-  for (int number = SIGRTMIN; number <= SIGRTMAX; ++number) install(number, mask);
-#endif
+  catch_ending_signals(on_ending_signal);
 }
 
 // --- Names ---

@@ -38,28 +38,34 @@ void set_action(int number, void (*action)(int)) {
   sigaction(number, &plain, nullptr);
 }
 
-// The signals whose default action does not end the process (or that cannot be caught).
-bool leaves_the_process_running(int number) {
-  switch (number) {
-    case SIGKILL:
-    case SIGSTOP:
-    case SIGCHLD:
-    case SIGCONT:
-    case SIGTSTP:
-    case SIGTTIN:
-    case SIGTTOU:
-    case SIGURG:
-    case SIGWINCH:
-      return true;
-    default:
-      return false;
-  }
-}
+// The signals whose default action ends the process and that a handler can catch, but for
+// the real-time ones.
+const int ending_signals[] = {
+    SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGSEGV, SIGUSR1,
+    SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGEMT
+    SIGEMT,
+#endif
+#if defined(__linux__) && defined(SIGPOLL)
+    SIGPOLL,  // its default action ends the process on Linux, not on the BSDs
+#endif
+};
 
 // The signal has its default action: it was neither ignored nor given a handler before.
 bool has_default_action(int number) {
   struct sigaction current {};
-  return sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_DFL;
+  return sigaction(number, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
+         current.sa_handler == SIG_DFL;
+}
+
+void catch_if_default(int number) {
+  if (has_default_action(number)) install(number);  // reserved real-time ones refuse it
 }
 
 // Opens name with flags; a directory is refused with EISDIR.
@@ -155,17 +161,21 @@ void lock_for_writing(Handle h) {
 
 void prepare_standard_streams() {}
 
-void install_signal_handlers(void (*handler)(int)) {
+void catch_ending_signals(void (*handler)(int)) {
   signal_handler = handler;
+  for (int number : ending_signals) catch_if_default(number);
+#ifdef SIGRTMIN
+  for (int number = SIGRTMIN; number <= SIGRTMAX; ++number) catch_if_default(number);
+#endif
+}
+
+void install_signal_handlers(void (*handler)(int)) {
   set_action(SIGPIPE, SIG_IGN);
   set_action(SIGXFSZ, SIG_IGN);
-  for (int number = 1; number < NSIG; ++number) {
-    if (number == SIGPIPE || number == SIGXFSZ || leaves_the_process_running(number)) continue;
-    bool always = number == SIGFPE || number == SIGABRT || number == SIGTERM;
-    // The interrupt signal may have been ignored for a background job, the hangup signal
-    // by nohup: they stay so. The reserved real-time signals refuse a handler.
-    if (always || has_default_action(number)) install(number);
-  }
+  // The interrupt signal may have been ignored for a background job, the hangup signal by
+  // nohup: they stay so.
+  catch_ending_signals(handler);
+  for (int number : {SIGFPE, SIGABRT, SIGTERM}) install(number);
 }
 
 void end_by_signal(int number) {

@@ -132,15 +132,17 @@ void prepare_standard_streams() {
   ::_setmode(standard_error, _O_BINARY);
 }
 
-void install_signal_handlers(void (*handler)(int)) {
+void catch_ending_signals(void (*handler)(int)) {
   signal_handler = handler;
-  std::signal(SIGFPE, on_system_signal);
-  std::signal(SIGABRT, on_system_signal);
-  std::signal(SIGTERM, on_system_signal);
   // Ctrl-C and Ctrl-Break stay ignored where they were ignored as the process started.
-  for (int number : {SIGINT, SIGBREAK, SIGSEGV, SIGILL}) {
+  for (int number : {SIGINT, SIGBREAK, SIGTERM, SIGABRT, SIGFPE, SIGSEGV, SIGILL}) {
     if (std::signal(number, on_system_signal) == SIG_IGN) std::signal(number, SIG_IGN);
   }
+}
+
+void install_signal_handlers(void (*handler)(int)) {
+  catch_ending_signals(handler);
+  for (int number : {SIGFPE, SIGABRT, SIGTERM}) std::signal(number, on_system_signal);
   ::SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
