@@ -54,13 +54,17 @@ std::unique_ptr<ByteChannel> standard_stream(StandardStream which) {
   return std::make_unique<SystemChannel>(handle, false);
 }
 
+int name_error(const std::string& name) {
+  if (name.size() > max_name_length) return ENAMETOOLONG;
+  if (name.find('\0') != std::string::npos) return EINVAL;
+  return 0;
+}
+
 OpenedFile open_file(const std::string& name, OpenStatus status) {
   using platform::Access;
   OpenedFile result;
-  if (name.find('\0') != std::string::npos || name.size() > max_name_length) {
-    result.error = name.size() > max_name_length ? ENAMETOOLONG : EINVAL;
-    return result;
-  }
+  result.error = name_error(name);
+  if (result.error != 0) return result;
   int handle = -1;
   if (status == OpenStatus::old) {
     handle = platform::open(name, Access::read);

@@ -10,13 +10,6 @@ namespace record_io {
 
 namespace {
 
-// errno for a name open_file would refuse, or 0.
-int bad_name(const std::string& name) {
-  if (name.size() > max_name_length) return ENAMETOOLONG;
-  if (name.find('\0') != std::string::npos) return EINVAL;
-  return 0;
-}
-
 std::optional<FileIdentity> identity_of_handle(platform::Handle h) {
   platform::FileId id;
   if (!platform::identify(h, id) || !id.regular) return std::nullopt;
@@ -27,7 +20,7 @@ std::optional<FileIdentity> identity_of_handle(platform::Handle h) {
 
 OpenedInput open_input(const std::string& name) {
   OpenedInput result;
-  result.error = bad_name(name);
+  result.error = name_error(name);
   if (result.error != 0) return result;
   const platform::Handle h = platform::open(name, platform::Access::read);
   if (h < 0) {
@@ -57,7 +50,7 @@ struct FileReplacement::State {
 };
 
 FileReplacement::FileReplacement(const std::string& name) : state_(std::make_unique<State>()) {
-  error_ = bad_name(name);
+  error_ = name_error(name);
   if (error_ != 0) return;
   platform::Target& target = state_->target;
   if (!platform::find_target(name, target)) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "record_io/byte_channel.hpp"
@@ -31,5 +32,9 @@ class SystemChannel final : public ByteChannel {
   bool interactive_ = false;
   std::size_t buffer_size_ = 64 * 1024;
 };
+
+// errno for a name no file is opened by: one holding a NUL byte, which the system would cut
+// short (EINVAL), or longer than max_name_length (ENAMETOOLONG); 0 for any other.
+int name_error(const std::string& name);
 
 }  // namespace record_io
