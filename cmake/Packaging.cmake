@@ -30,7 +30,7 @@ endfunction()
 
 if(WIN32)
   # Windows users read texts in Notepad and manuals in a browser: the texts get CR LF line
-  # ends, the manual pages become HTML pages that link to each other (mandoc, or groff).
+  # ends, the manual pages become HTML pages (made with mandoc, or else groff).
   configure_file(${PROJECT_SOURCE_DIR}/doc/windows-use.txt ${made}/README.txt
                  @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${made}/README.txt DESTINATION .)
@@ -50,7 +50,7 @@ if(WIN32)
     set(page ${PROJECT_SOURCE_DIR}/doc/${name}.1)
     if(PEER_MERGE_MANDOC)
       peer_merge_make(${name}.html DEPENDS ${page}
-                      COMMAND ${PEER_MERGE_MANDOC} -T html -O man=%N.html ${page})
+                      COMMAND ${PEER_MERGE_MANDOC} -T html ${page})
     elseif(PEER_MERGE_GROFF)
       peer_merge_make(${name}.html DEPENDS ${page}
                       COMMAND ${PEER_MERGE_GROFF} -man -T html ${page})
