@@ -73,6 +73,12 @@ else()
   # A package of the project's own making carries its changelog in Debian's format, made
   # from CHANGELOG.md.
   find_program(PEER_MERGE_AWK NAMES awk mawk gawk REQUIRED)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG.md released
+       REGEX "^## ${PROJECT_VERSION} - [0-9]+-[0-9]+-[0-9]+")
+  if(NOT released)
+    message(WARNING "CHANGELOG.md has no section \"## ${PROJECT_VERSION} - YYYY-MM-DD\": "
+                    "the package's changelog will not name its version")
+  endif()
   set(changelog_awk ${PROJECT_SOURCE_DIR}/packaging/debian-changelog.awk)
   peer_merge_make(changelog DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${changelog_awk}
                   COMMAND ${PEER_MERGE_AWK} -v package=${PROJECT_NAME}
