@@ -8,6 +8,12 @@ set(example_records
   ${PROJECT_SOURCE_DIR}/examples/demo-090.at2
   ${PROJECT_SOURCE_DIR}/examples/demo-up.at2
   ${PROJECT_SOURCE_DIR}/examples/answers.txt)
+# The notes and the picture the README links to, beside it wherever it is installed.
+set(readme_notes
+  ${PROJECT_SOURCE_DIR}/doc/faults.md
+  ${PROJECT_SOURCE_DIR}/doc/building.md
+  ${PROJECT_SOURCE_DIR}/doc/performance.md
+  ${PROJECT_SOURCE_DIR}/doc/demo-merge.png)
 set(manual_names peer-merge peer-plot)
 if(EXISTS ${PROJECT_SOURCE_DIR}/doc/peer-normalize.1)
   list(APPEND manual_names peer-normalize)
@@ -39,9 +45,10 @@ if(WIN32)
                     COMMAND ${CMAKE_COMMAND} -E cat ${PROJECT_SOURCE_DIR}/${text})
   endforeach()
   install(FILES ${made}/LICENSE.crlf DESTINATION . RENAME LICENSE.txt)
-  install(FILES ${made}/README.md.crlf DESTINATION doc RENAME README.md)
+  install(FILES ${made}/README.md.crlf DESTINATION . RENAME README.md)
   install(FILES ${made}/CHANGELOG.md.crlf DESTINATION doc RENAME CHANGELOG.md)
   install(FILES ${example_records} DESTINATION examples)
+  install(FILES ${readme_notes} DESTINATION doc)  # where README.md links to
 
   find_program(PEER_MERGE_MANDOC mandoc)
   find_program(PEER_MERGE_GROFF groff)
@@ -92,6 +99,7 @@ else()
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
           DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME peer-merge)
   install(FILES ${example_records} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+  install(FILES ${readme_notes} DESTINATION ${CMAKE_INSTALL_DOCDIR}/doc)  # its links
   install(PROGRAMS ${PROJECT_SOURCE_DIR}/plot/peer-plot DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 add_custom_target(packaging_files ALL DEPENDS ${made_files})
