@@ -134,6 +134,10 @@ peer-normalize checks records before a merge and rewrites records in newer
 layouts (other header forms, more than five values a line) into the layout
 peer-merge reads. peer-plot draws a merged file with gnuplot, named after the
 event, the station and the components of its records.")
+  if(CMAKE_OBJCOPY)
+    set(CPACK_PEER_MERGE_OBJCOPY ${CMAKE_OBJCOPY})
+    set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/remove-comments.cmake)
+  endif()
   find_program(PEER_MERGE_DPKG_SHLIBDEPS dpkg-shlibdeps)
   if(PEER_MERGE_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # none for programs linked statically
