@@ -126,7 +126,12 @@ class Checker {
       r.points = v.header.points;
       r.time_step = v.header.time_step;
     }
-    if (!not_a_record(index, r)) return;
+    if (!not_a_record(index, r)) {
+      // What the three would have in common says nothing more of it.
+      r.points.reset();
+      r.title_key.clear();
+      return;
+    }
     header_columns_differ(index, r);
     if (!r.merge.whole()) refusal(index, r);
     if (r.merge.whole() || r.merge.stage == MergeReading::Stage::samples) {
