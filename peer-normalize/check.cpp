@@ -384,6 +384,12 @@ class Checker {
     }
   }
 
+  // Where the time steps agree, --triplets makes the lengths agree.
+  static std::string pad_hint(const Record& r, const Record& third) {
+    return r.time_step == third.time_step ? "; --triplets pads the shorter records to the longest"
+                                          : "";
+  }
+
   void lengths_against_third(std::size_t index, const Record& r, const Record& third) {
     if (!r.points) return;
     const std::int64_t n = *r.points;
@@ -394,15 +400,14 @@ class Checker {
               std::to_string(n) + " points, the third component " + std::to_string(rows) +
                   ": the combined file gives it zeros from " +
                   seconds(time_of(from + 1, third.time_step)) + " on (" +
-                  counted(static_cast<std::uint64_t>(rows - from), "sample", "samples") +
-                  "); --triplets pads the shorter records to the longest");
+                  counted(static_cast<std::uint64_t>(rows - from), "sample", "samples") + ")" +
+                  pad_hint(r, third));
     } else if (n > rows) {
       problem(index, lengths, 4, 0,
               std::to_string(n) + " points, the third component " + std::to_string(rows) +
                   ": the combined file keeps its first " + std::to_string(rows) + " and loses " +
                   counted(static_cast<std::uint64_t>(n - rows), "sample", "samples") + " from " +
-                  seconds(time_of(rows + 1, r.time_step)) +
-                  " on; --triplets pads the shorter records to the longest");
+                  seconds(time_of(rows + 1, r.time_step)) + " on" + pad_hint(r, third));
     }
   }
 
