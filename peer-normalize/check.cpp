@@ -86,7 +86,7 @@ struct Record {
   std::optional<record_io::FileIdentity> identity;
   MergeReading merge;
   RecordView view;
-  bool viewed = false;
+  bool viewed = false;  // read as a record: its titles count
   // The count and time step that the combined file gets from it, where known: the merge's
   // columns, or the header's words when the merge does not read them.
   std::optional<std::int64_t> points;
@@ -130,6 +130,7 @@ class Checker {
       // What the three would have in common says nothing more of it.
       r.points.reset();
       r.title_key.clear();
+      r.viewed = false;
       return;
     }
     header_columns_differ(index, r);
@@ -177,6 +178,37 @@ class Checker {
       problem(i, titles, 2, 0,
               "its title names '" + r.title_key + "', the first component's '" + rs[0].title_key +
                   "': records of different events or stations");
+    }
+    quantities_and_units(rs);
+  }
+
+  // What the third title lines say of the samples: the quantity, and the unit.
+  void quantities_and_units(const std::vector<Record>& rs) {
+    const auto quantity = [](const Record& r) {
+      const std::string& line = r.view.titles[2];
+      std::string word;
+      for (char c : line.substr(0, line.find_first_of(" \t"))) {
+        word += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+      }
+      return word == "ACCELERATION" || word == "VELOCITY" || word == "DISPLACEMENT" ? word : "";
+    };
+    const std::string first = quantity(rs[0]);
+    const NamedUnit first_unit = unit_named(rs[0].view.titles[2]);
+    for (std::size_t i = 1; i < rs.size(); ++i) {
+      if (!rs[i].viewed || !rs[0].viewed) continue;
+      const std::string q = quantity(rs[i]);
+      if (!q.empty() && !first.empty() && q != first) {
+        problem(i, titles, 3, 0, "its samples are of " + q + ", the first component's of " + first);
+        continue;
+      }
+      const NamedUnit unit = unit_named(rs[i].view.titles[2]);
+      if (unit.unit && first_unit.unit && *unit.unit != *first_unit.unit) {
+        problem(i, titles, 3, 0,
+                "its samples are in " + std::string(unit_name(*unit.unit)) +
+                    ", the first component's in " + std::string(unit_name(*first_unit.unit)) +
+                    ": --units " + std::string(unit_name(*first_unit.unit)) +
+                    " writes them in one unit");
+      }
     }
   }
 

@@ -42,12 +42,15 @@ std::string upper(std::string_view s) {
   return u;
 }
 
-// The file name without its folder and its extension.
-std::string stem_of(const std::string& file) {
+// The file name without its folder and its extension, and the extension.
+std::string stem_of(const std::string& file, std::string* extension) {
   const std::string folder = folder_of(file);
   std::string base = folder.empty() ? file : file.substr(folder.size() + (folder == "/" ? 0 : 1));
   const std::size_t dot = base.rfind('.');
-  if (dot != std::string::npos && dot > 0) base.erase(dot);
+  if (dot != std::string::npos && dot > 0) {
+    *extension = base.substr(dot);
+    base.erase(dot);
+  }
   return base;
 }
 
@@ -60,8 +63,10 @@ std::string set_name(std::string_view part) {
 }
 
 std::vector<Reading> readings_of(const std::string& file) {
-  const std::string stem = stem_of(file);
-  const std::string folder = folder_of(file);
+  std::string extension;
+  const std::string stem = stem_of(file, &extension);
+  // Records of one folder and one extension (acceleration, not velocity) form sets.
+  const std::string folder = folder_of(file) + '/' + upper(extension);
   const std::string stem_upper = upper(stem);
   std::vector<Reading> readings;
   const auto add = [&](std::size_t length, bool vertical, int order) {

@@ -24,7 +24,8 @@ struct Grouping {
   std::vector<LeftOver> left_over;  // in the order given
 };
 
-// Groups the files in a folder by the name they share once the component is taken off the
+// Groups the files in a folder, with one extension (the .AT2 of acceleration records apart
+// from the .VT2 of velocities), by the name they share once the component is taken off the
 // end of their names (their extension aside): a component is three digits (an azimuth) or
 // one of the letters' components (N, S, E, W, L, T, NS, EW, WE, SN, FN, FP, H1, H2
 // horizontal; UP, DWN, UD, V, Z vertical), in any letter case. A name that could end in more

@@ -121,6 +121,17 @@ std::vector<Case> cases() {
        "a.at2: note: the same file as a.at2 (given twice)\n"
        "peer-normalize: 1 problem, 1 note" +
            kProblems},
+      {"samples in different units",
+       {{"a.at2", rec},
+        {"cm.at2", "RECORD\nEVENT 1/2/3, STATION, UP\nACCELERATION IN CM/SEC/SEC\n" +
+                       header(10, ".01000") + "\n1 2 3 4 5\n6 7 8 9 10\n"}},
+       {"a.at2", "a.at2", "cm.at2"},
+       1,
+       "cm.at2:3: its samples are in cm/s2, the first component's in g: --units g writes them "
+       "in one unit\n"
+       "a.at2: note: the same file as a.at2 (given twice)\n"
+       "peer-normalize: 1 problem, 1 note" +
+           kProblems},
       {"the output is an input through another path",
        {{"a.at2", rec}, {"b.at2", rec}},
        {"a.at2", "b.at2", "a.at2", "./b.at2"},
