@@ -3,19 +3,14 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <memory>
-#include <optional>
 #include <set>
 #include <string>
 
 #include "check.hpp"
 #include "command_line.hpp"
 #include "folder.hpp"
-#include "record.hpp"
-#include "record_io/file_replacement.hpp"
-#include "record_io/text_writer.hpp"
+#include "run.hpp"
 #include "triplet_run.hpp"
-#include "twice_read.hpp"
 
 namespace normalize {
 
@@ -31,11 +26,6 @@ int run_check(Run& run, const Options& options) {
 }
 
 }  // namespace
-
-std::string in_folder(const std::string& folder, const std::string& file) {
-  // Composed with "/", which every system takes, so that messages read the same on all.
-  return (std::filesystem::path(folder) / std::filesystem::path(file).filename()).generic_string();
-}
 
 int run(const std::vector<std::string_view>& arguments, Streams streams, std::string_view version) {
   Run run(streams);
