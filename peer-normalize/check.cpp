@@ -350,8 +350,8 @@ class Checker {
     if (v.refusal) {
       problem(index, values_lost, v.refusal->line, v.refusal->column,
               v.refusal->text +
-                  ": the merge reads a null value or ends a statement here, and "
-                  "the samples after it are misplaced");
+                  ": the merge takes it for an empty value or the end of a statement, "
+                  "not for a sample");
       return;
     }
     if (v.dropped > 0) {

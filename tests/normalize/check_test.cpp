@@ -89,6 +89,14 @@ std::vector<Case> cases() {
        1,
        "x.at2:7: 2 values past the 10 points the merge reads, from this line on: ignored\n"
        "peer-normalize: 1 problem: the merge would not read every value of this record\n"},
+      {"an empty value",
+       {{"null.at2",
+         "RECORD\nEV, ST, 090\nUNITS OF G\n" + header(5, ".01000") + "\n1.,,3. 4. 5.\n"}},
+       {"null.at2"},
+       1,
+       "null.at2:5:4: expected a number before the comma, found ',': the merge takes it for an "
+       "empty value or the end of a statement, not for a sample\n"
+       "peer-normalize: 1 problem: the merge would not read every value of this record\n"},
       {"2676/2300/2671 points",
        {{"l.at2", record(2676, ".02000")},
         {"t.at2", record(2300, ".02000")},
