@@ -3,154 +3,27 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <memory>
-#include <optional>
 #include <set>
 #include <string>
 
+#include "check.hpp"
 #include "command_line.hpp"
-#include "record.hpp"
-#include "record_io/file_replacement.hpp"
-#include "record_io/text_writer.hpp"
-#include "twice_read.hpp"
+#include "folder.hpp"
+#include "run.hpp"
+#include "triplet_run.hpp"
 
 namespace normalize {
 
 namespace {
 
-constexpr std::string_view program = "peer-normalize";
-constexpr std::string_view standard_input_name = "<stdin>";
-constexpr std::string_view standard_output_name = "<stdout>";
-
-bool is_standard(std::string_view name) {
-  return name.empty() || name == "-";
+int run_check(Run& run, const Options& options) {
+  const CheckReport report = check(options.inputs, options.output);
+  std::string lines;
+  for (const Finding& f : report.findings) lines += finding_line(report, f) + "\n";
+  lines += summary_line(report) + "\n";
+  if (run.print(lines) != exit_success) return exit_refused;
+  return report.problems == 0 ? exit_success : exit_refused;
 }
-
-class Run {
- public:
-  explicit Run(Streams streams) : streams_(streams), messages_(streams.error) {}
-
-  // A line on standard error.
-  void say(std::string_view line) {
-    messages_.put(line);
-    messages_.flush();
-  }
-  void say_system(std::string_view name, int error) {
-    say(std::string(program) + ": " + std::string(name) + ": " + std::strerror(error));
-  }
-
-  // Prints `lines` on standard output.
-  int print(std::string_view lines) {
-    record_io::TextWriter out(streams_.output);
-    for (std::size_t start = 0; start < lines.size();) {
-      std::size_t end = lines.find('\n', start);
-      if (end == std::string_view::npos) end = lines.size();
-      out.put(lines.substr(start, end - start));
-      start = end + 1;
-    }
-    return out.flush() ? exit_success : exit_refused;
-  }
-
-  // Normalises one input to `output` (standard output when it names none); false when the
-  // input was refused or a file could not be read or written.
-  bool normalize(const std::string& input, const std::string& output) {
-    const bool from_standard = input == "-";
-    const std::string shown = from_standard ? std::string(standard_input_name) : input;
-    std::unique_ptr<record_io::ByteChannel> file;
-    std::optional<record_io::FileIdentity> identity = streams_.input_identity;
-    if (!from_standard) {
-      record_io::OpenedInput opened = record_io::open_input(input);
-      if (!opened.channel) {
-        say_system(input, opened.error);
-        return false;
-      }
-      file = std::move(opened.channel);
-      identity = opened.identity;
-    }
-    bool ok = true;
-    if (is_standard(output)) ok = not_the_input(identity, streams_.output_identity, shown, {});
-    TwiceRead in(file ? *file : streams_.input);
-    ok = ok && check(in, shown);
-    if (ok && !in.rewind()) {
-      say_system(shown, errno);
-      ok = false;
-    }
-    if (ok) {
-      ok = is_standard(output) ? write_standard(in, shown)
-                               : write_file(in, file.get(), identity, shown, output);
-    }
-    if (file) file->close();
-    return ok;
-  }
-
- private:
-  // A file written in place, as standard output is, must not be the input: it would be
-  // written over while it is read, or read on as it grows.
-  bool not_the_input(const std::optional<record_io::FileIdentity>& input,
-                     const std::optional<record_io::FileIdentity>& output, const std::string& shown,
-                     const std::string& output_name) {
-    if (!record_io::same_file(input, output)) return true;
-    const std::string written = output_name.empty() ? "standard output" : output_name;
-    say(std::string(program) + ": " + shown + ": " + written +
-        " is this input itself; nothing is written (name it as the output instead)");
-    return false;
-  }
-
-  // The first reading: every message about the record is said here.
-  bool check(TwiceRead& in, const std::string& shown) {
-    const RecordResult r = normalize_record(in, nullptr);
-    for (const Diagnostic& d : r.diagnostics) say(diagnostic_line(shown, d));
-    if (in.copy_error() != 0) {
-      say(std::string(program) + ": " + shown +
-          ": cannot keep a copy for the second reading: " + std::strerror(in.copy_error()));
-    } else if (r.read_error != 0) {
-      say_system(shown, r.read_error);
-    }
-    return r.ok();
-  }
-
-  bool write_standard(TwiceRead& in, const std::string& shown) {
-    const RecordResult r = normalize_record(in, &streams_.output);
-    return written(r, shown, standard_output_name, false);
-  }
-
-  // The record goes to a temporary file beside `output`, which replaces it only once the
-  // record is whole: until then, and whatever stops the run, `output` is as it was.
-  bool write_file(TwiceRead& in, record_io::ByteChannel* input_file,
-                  const std::optional<record_io::FileIdentity>& identity, const std::string& shown,
-                  const std::string& output) {
-    record_io::FileReplacement out(output);
-    if (out.error() != 0) {
-      say_system(output, out.error());
-      return false;
-    }
-    if (out.in_place() && !not_the_input(identity, out.identity(), shown, output)) return false;
-    RecordResult r = normalize_record(in, &out.channel());
-    // The input may be the output, and Windows renames no file that is open.
-    if (input_file) input_file->close();
-    if (r.ok() && !out.commit()) r.write_error = errno;
-    return written(r, shown, output, !out.in_place());
-  }
-
-  // The end of the second reading. Its messages were said in the first, unless the input
-  // changed in between; `whole`: the output was left as it was unless the record is whole.
-  bool written(const RecordResult& r, const std::string& shown, std::string_view output,
-               bool whole) {
-    if (r.read_error != 0) {
-      say_system(shown, r.read_error);
-    } else if (r.write_error != 0) {
-      say_system(output, r.write_error);
-    } else if (r.refused) {
-      say(diagnostic_line(shown, r.diagnostics.back()));
-      say(std::string(program) + ": " + shown + " changed while it was read; " +
-          std::string(output) + (whole ? " is left as it was" : " is incomplete"));
-    }
-    return r.ok();
-  }
-
-  Streams streams_;
-  record_io::TextWriter messages_;
-};
 
 }  // namespace
 
@@ -166,26 +39,35 @@ int run(const std::vector<std::string_view>& arguments, Streams streams, std::st
       run.say(std::string(program) + ": " + options.error);
       run.say("Try '" + std::string(program) + " --help' for more information.");
       return exit_usage;
+    case Options::Action::check:
+      return run_check(run, options);
     case Options::Action::normalize:
+    case Options::Action::triplets:
       break;
   }
+  const Rewrite rewrite{std::nullopt, options.unit};
   if (!options.to_directory) {
-    return run.normalize(options.inputs.front(), options.output) ? exit_success : exit_refused;
+    return run.normalize(options.inputs.front(), options.output, rewrite) ? exit_success
+                                                                          : exit_refused;
   }
+  // Said once, before anything is read.
+  if (const int error = folder_error(options.directory); error != 0) {
+    run.say(std::string(program) + ": " + options.directory + ": " +
+            (error == ENOENT ? std::string("no such folder") : std::strerror(error)));
+    return exit_refused;
+  }
+  if (options.action == Options::Action::triplets) return run_triplets(run, options);
   int status = exit_success;
   std::set<std::string> outputs;
   for (const std::string& input : options.inputs) {
-    // Composed with "/", which every system takes, so that messages read the same on all.
-    const std::string output =
-        (std::filesystem::path(options.directory) / std::filesystem::path(input).filename())
-            .generic_string();
+    const std::string output = in_folder(options.directory, input);
     if (!outputs.insert(output).second) {
       run.say(std::string(program) + ": " + input + ": " + output +
               " was written for an earlier input; left as it is");
       status = exit_refused;
       continue;
     }
-    if (!run.normalize(input, output)) status = exit_refused;
+    if (!run.normalize(input, output, rewrite)) status = exit_refused;
   }
   return status;
 }

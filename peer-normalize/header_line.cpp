@@ -93,7 +93,7 @@ class Labels {
     for (std::size_t k = 0; k < tokens.size(); ++k) {
       if (tokens[k].kind != Token::word) continue;
       for (int which = 0; which < 2; ++which) {
-        if (at_[which] == none && same_word(tokens[k].text, names[which])) at_[which] = k;
+        if (at_[which] == none && names_label(which, tokens[k].text)) at_[which] = k;
       }
     }
   }
@@ -117,6 +117,14 @@ class Labels {
   static constexpr std::string_view names[2] = {"NPTS", "DT"};
 
  private:
+  // NPTS, or the shorter NPT and NP some records write, for the point count.
+  static bool names_label(int which, std::string_view word) {
+    if (which == points_label) {
+      return same_word(word, "NPTS") || same_word(word, "NPT") || same_word(word, "NP");
+    }
+    return same_word(word, names[which]);
+  }
+
   bool trailing(int which) const {
     const std::size_t k = at_[which];
     return k != none && !(k + 1 < tokens_.size() && tokens_[k + 1].kind == Token::equals);
@@ -197,6 +205,7 @@ HeaderLine recognize_header(std::string_view line) {
   HeaderLine h;
   h.ok = true;
   h.points = n;
+  h.points_column = static_cast<long>(count.offset) + 1;
   h.time_step = dt.scan.value;
   h.time_step_text = std::string(dt.text);
   h.column = static_cast<long>(dt.offset) + 1;

@@ -17,13 +17,14 @@ struct HeaderLine {
   std::int64_t points = 0;
   float time_step = 0;
   std::string time_step_text;
+  long points_column = 0;  // where the count's text starts, from 1
   // When not ok: what is wrong, and the column (from 1) of the text at fault, 0 when no
   // text in particular is.
   std::string problem;
   long column = 0;
 };
 
-// Finds the point count and the time step in a header line. Labels NPTS and DT, in any
+// Finds the point count and the time step in a header line. Labels NPTS (or NPT, NP) and DT, in any
 // letter case, either stand before their value with an equals sign ("NPTS=  2676, dt= .02")
 // or follow the values, in the same order ("4096  0.0100  NPTS, DT"); any other text is
 // passed over. The point count is a whole number from 0 to 999999, the time step a number

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "header_line.hpp"
+#include "lines.hpp"
 #include "record_io/text_reader.hpp"
 #include "record_io/text_writer.hpp"
 #include "samples.hpp"
@@ -19,61 +21,7 @@ namespace {
 
 constexpr int title_lines = 3;
 constexpr long header_line_number = 4;
-
-using Piece = record_io::TextReader::Line;
-
-std::string_view text_of(const Piece& piece) {
-  return {piece.begin, static_cast<std::size_t>(piece.end - piece.begin)};
-}
-
-// The text without the carriage returns at its end.
-std::string_view without_carriage_returns(std::string_view text) {
-  while (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-  return text;
-}
-
-// The lines of a channel, each without its line end, in pieces: a line longer than the
-// reader's buffer comes a buffer at a time, any other in one piece.
-class Lines {
- public:
-  explicit Lines(record_io::ByteChannel& in) : reader_(in) {}
-
-  // Starts the next line, the rest of the current one left unread; false at the end of
-  // the input, or when reading failed (error()).
-  bool next() {
-    if (started_ && !reader_.skip_line()) return false;
-    started_ = true;
-    piece_ = reader_.line();
-    if (!piece_.terminated && !piece_.more && piece_.begin == piece_.end) return false;
-    ++number_;
-    offset_ = 0;
-    return true;
-  }
-  // The current piece of the line; more: the line goes on after it. The view is valid
-  // until the next call of next() or advance().
-  const Piece& piece() const { return piece_; }
-  // Moves on to the rest of the line from p, within the current piece (a value cut by the
-  // piece's end is then read whole); false when the current piece ends the line.
-  bool advance(const char* p) {
-    if (!piece_.more) return false;
-    offset_ += static_cast<std::uint64_t>(p - piece_.begin);
-    reader_.consume_to(p);
-    piece_ = reader_.line();
-    return true;
-  }
-  // The characters of the line before the current piece.
-  std::uint64_t offset() const { return offset_; }
-  // The number of the current line; 0 before the first.
-  long number() const { return number_; }
-  int error() const { return reader_.error(); }
-
- private:
-  record_io::TextReader reader_;
-  Piece piece_{};
-  bool started_ = false;
-  long number_ = 0;
-  std::uint64_t offset_ = 0;
-};
+constexpr int units_line = 2;  // the third title line, from 0
 
 // Where the record goes: whole lines through a buffer, and the pieces of a line longer than
 // the buffer straight to the channel after what is buffered.
@@ -102,14 +50,19 @@ class Output {
 
 class Normalizer {
  public:
-  Normalizer(record_io::ByteChannel& in, record_io::ByteChannel* out) : lines_(in) {
+  Normalizer(record_io::ByteChannel& in, record_io::ByteChannel* out, const Rewrite& rewrite)
+      : lines_(in), rewrite_(rewrite) {
     if (out) out_.emplace(*out);
   }
 
   RecordResult run() {
     for (int k = 0; k < title_lines; ++k) {
       if (!lines_.next()) return ended_before_header();
-      if (!copy_title()) return std::move(result_);
+      if (k == units_line && rewrite_.unit) {
+        if (!convert_unit_line()) return std::move(result_);
+      } else if (!copy_title()) {
+        return std::move(result_);
+      }
     }
     if (!lines_.next()) return ended_before_header();
     const HeaderLine header = recognize_header(header_text());
@@ -120,9 +73,12 @@ class Normalizer {
            "the time step " + header.time_step_text +
                " does not fit the seven columns of the header; written as " + step.text);
     }
-    if (!put(old_layout_header(header.points, step.text))) return std::move(result_);
+    result_.points = header.points;
+    result_.time_step = header.time_step;
+    const std::int64_t written = rewrite_.points.value_or(header.points);
+    if (!put(old_layout_header(written, step.text))) return std::move(result_);
 
-    SampleCopier copier(header.points, out_ ? &out_->text() : nullptr);
+    SampleCopier copier(header.points, out_ ? &out_->text() : nullptr, written, factor_);
     while (lines_.next()) {
       if (take_values(copier)) continue;
       if (copier.write_error() != 0) {
@@ -144,7 +100,10 @@ class Normalizer {
            std::to_string(extra) + (extra == 1 ? " value" : " values") + " beyond the " +
                std::to_string(points) + " the header counts (NPTS); left out");
     }
-    if (!copier.finish()) {
+    if (written > header.points &&
+        !copier.pad(static_cast<std::uint64_t>(written - header.points))) {
+      result_.write_error = copier.write_error();
+    } else if (!copier.finish()) {
       result_.write_error = copier.write_error();
     } else if (out_ && !out_->text().flush()) {
       result_.write_error = errno;
@@ -157,6 +116,20 @@ class Normalizer {
     if (!out_ || out_->text().put(text)) return true;
     result_.write_error = errno;
     return false;
+  }
+
+  // The third title line with its unit renamed, and the factor to the new unit.
+  bool convert_unit_line() {
+    const std::string_view text = without_carriage_returns(text_of(lines_.piece()));
+    if (lines_.piece().more) {
+      return refused_here(units_line + 1, "the third title line is too long to rename its unit");
+    }
+    const NamedUnit named = unit_named(text);
+    if (!named.unit) {
+      return refused_here(units_line + 1, named.problem + "; nothing to convert from");
+    }
+    if (*named.unit != *rewrite_.unit) factor_ = unit_factor(*named.unit, *rewrite_.unit);
+    return put(line_renamed(text, *rewrite_.unit));
   }
 
   // The current line, copied whole without the carriage returns before its end.
@@ -209,6 +182,13 @@ class Normalizer {
     result_.diagnostics.push_back({Diagnostic::Severity::warning, line, column, std::move(text)});
   }
 
+  // Refuses the record, the result kept for run() to return; false.
+  bool refused_here(long line, std::string text) {
+    result_.diagnostics.push_back({Diagnostic::Severity::error, line, 0, std::move(text)});
+    result_.refused = true;
+    return false;
+  }
+
   RecordResult refuse(Diagnostic problem) {
     result_.diagnostics.push_back(std::move(problem));
     result_.refused = true;
@@ -230,14 +210,22 @@ class Normalizer {
   }
 
   Lines lines_;
+  const Rewrite& rewrite_;
+  double factor_ = 0;  // to the unit of the rewrite; 0: the values as they are
   std::optional<Output> out_;
   RecordResult result_;
 };
 
 }  // namespace
 
-RecordResult normalize_record(record_io::ByteChannel& in, record_io::ByteChannel* out) {
-  return Normalizer(in, out).run();
+std::string RecordResult::time_step_text() const {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, time_step).ptr) + " s";
+}
+
+RecordResult normalize_record(record_io::ByteChannel& in, record_io::ByteChannel* out,
+                              const Rewrite& rewrite) {
+  return Normalizer(in, out, rewrite).run();
 }
 
 }  // namespace normalize

@@ -2,10 +2,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "diagnostic.hpp"
 #include "record_io/byte_channel.hpp"
+#include "units.hpp"
 
 namespace normalize {
 
@@ -15,8 +19,13 @@ struct RecordResult {
   bool refused = false;
   int read_error = 0;   // errno of a failed read
   int write_error = 0;  // errno of a failed write
+  // The header's point count and time step, once it is read; -1 before.
+  std::int64_t points = -1;
+  float time_step = 0;
 
   bool ok() const { return !refused && read_error == 0 && write_error == 0; }
+  // The time step as a message shows it: "0.005 s".
+  std::string time_step_text() const;
 };
 
 // Reads the record from `in` and, given `out`, writes it there in the layout the merge
@@ -31,7 +40,18 @@ struct RecordResult {
 // Memory does not grow with the length of a line: a line longer than the reader's buffer
 // is read in pieces. A title is copied whole; of the header line its first
 // `header_prefix` characters are read; a value longer than a piece is refused.
-RecordResult normalize_record(record_io::ByteChannel& in, record_io::ByteChannel* out);
+//
+// A rewrite may change the record on the way: `points` (when given) is the count written,
+// the first values of the record cut to it or padded with zeros at the end; `unit` (when
+// given) is the unit the values are written in, converted from the one the third title line
+// names (refused when it names none that peer-normalize knows), whose name that line then
+// gives in its place.
+struct Rewrite {
+  std::optional<std::int64_t> points;
+  std::optional<AccelerationUnit> unit;
+};
+RecordResult normalize_record(record_io::ByteChannel& in, record_io::ByteChannel* out,
+                              const Rewrite& rewrite = {});
 
 // How much of the header line is read: far more than any header holds.
 inline constexpr std::size_t header_prefix = 64 * 1024;

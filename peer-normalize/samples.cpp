@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "record_io/list_read.hpp"
+#include "units.hpp"
 
 namespace normalize {
 
@@ -44,8 +45,12 @@ std::string shown(std::string_view text) {
 
 }  // namespace
 
-SampleCopier::SampleCopier(std::int64_t points, record_io::TextWriter* out)
-    : points_(static_cast<std::uint64_t>(std::max<std::int64_t>(points, 0))), out_(out) {}
+SampleCopier::SampleCopier(std::int64_t points, record_io::TextWriter* out, std::int64_t limit,
+                           double factor)
+    : points_(static_cast<std::uint64_t>(std::max<std::int64_t>(points, 0))),
+      out_(out),
+      limit_(limit < 0 ? points_ : std::min(points_, static_cast<std::uint64_t>(limit))),
+      factor_(factor) {}
 
 bool SampleCopier::refuse(const char* begin, const char* at, const char* end, long number,
                           std::uint64_t offset, std::string_view what) {
@@ -68,20 +73,28 @@ bool SampleCopier::put_line() {
   return false;
 }
 
-bool SampleCopier::add(std::string_view text, std::uint64_t copies, long number) {
-  const std::uint64_t kept = std::min(copies, points_ - written_);
-  if (kept < copies && first_extra_line_ == 0) first_extra_line_ = number;
-  values_ += copies;
-  if (!out_) {
-    written_ += kept;
-    return true;
-  }
+bool SampleCopier::put_value(std::string_view text) {
   const std::size_t pad = text.size() < field_width ? field_width - text.size() : 1;
+  line_.append(pad, ' ');
+  line_ += text;
+  ++written_;
+  return ++in_line_ < values_per_line || put_line();
+}
+
+bool SampleCopier::add(std::string_view text, std::uint64_t copies, long number) {
+  values_ += copies;
+  if (values_ > points_ && first_extra_line_ == 0) first_extra_line_ = number;
+  if (!out_) return true;
+  const std::uint64_t kept = std::min(copies, limit_ > written_ ? limit_ - written_ : 0);
   for (std::uint64_t k = 0; k < kept; ++k) {
-    line_.append(pad, ' ');
-    line_ += text;
-    ++written_;
-    if (++in_line_ == values_per_line && !put_line()) return false;
+    if (!put_value(text)) return false;
+  }
+  return true;
+}
+
+bool SampleCopier::pad(std::uint64_t count) {
+  for (std::uint64_t k = 0; out_ && k < count; ++k) {
+    if (!put_value("0.")) return false;
   }
   return true;
 }
@@ -121,14 +134,30 @@ bool SampleCopier::take(std::string_view piece, long number, std::uint64_t offse
     if (!ends_value(scan.next, end)) {
       return refuse(begin, p, end, number, offset, "expected a number");
     }
-    const std::string_view value(p, static_cast<std::size_t>(scan.next - p));
+    std::string_view value(p, static_cast<std::size_t>(scan.next - p));
+    std::string converted;
+    if (factor_ != 0 && (scan.kind == record_io::ListScan::number ||
+                         scan.kind == record_io::ListScan::repeated_number)) {
+      converted = converted_text(scan.value, factor_);
+      if (converted.empty()) {
+        return refuse(begin, p, end, number, offset,
+                      "expected a value that stays finite in single precision in the new unit");
+      }
+    }
+    if (measured_ && (scan.kind == record_io::ListScan::number ||
+                      scan.kind == record_io::ListScan::repeated_number)) {
+      const std::uint64_t within = values_ < points_ ? points_ - values_ : 0;
+      const std::uint64_t n = scan.kind == record_io::ListScan::number ? 1 : scan.count;
+      for (std::uint64_t k = 0; k < std::min(n, within); ++k) count_sample(*measured_, scan.value);
+    }
     bool added = true;
     switch (scan.kind) {
       case record_io::ListScan::number:
-        added = add(value, 1, number);
+        added = add(factor_ != 0 ? std::string_view(converted) : value, 1, number);
         break;
       case record_io::ListScan::repeated_number:
-        added = add(value.substr(value.find('*') + 1), scan.count, number);
+        added = add(factor_ != 0 ? std::string_view(converted) : value.substr(value.find('*') + 1),
+                    scan.count, number);
         break;
       case record_io::ListScan::repeated_null:
         return refuse(begin, p, end, number, offset, "expected a value after the repetition count");

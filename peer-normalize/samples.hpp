@@ -8,6 +8,7 @@
 
 #include "diagnostic.hpp"
 #include "record_io/text_writer.hpp"
+#include "resolution.hpp"
 
 namespace normalize {
 
@@ -20,9 +21,12 @@ namespace normalize {
 // longer, five to a line; the merge reads back from every field the value its text reads as.
 class SampleCopier {
  public:
-  // points: how many values the output takes, the first ones; out: where their lines go
-  // (nullptr: the values are only checked and counted).
-  SampleCopier(std::int64_t points, record_io::TextWriter* out);
+  // points: how many values the header counts; out: where the lines of the first
+  // min(points, limit) go (nullptr: the values are only checked and counted); factor: each
+  // value is written as its single-precision value times the factor (see units.hpp), 0:
+  // as its own text.
+  SampleCopier(std::int64_t points, record_io::TextWriter* out, std::int64_t limit = -1,
+               double factor = 0);
 
   // A data line begins: a comma may not open it.
   void start_line();
@@ -35,6 +39,11 @@ class SampleCopier {
   // value is refused (problem()) or writing failed (write_error()).
   bool take(std::string_view piece, long number, std::uint64_t offset, bool more,
             std::size_t& taken);
+  // From now on each value within the point count is counted in `r` as the merge would
+  // read it.
+  void measure(Resolution* r) { measured_ = r; }
+  // Adds `count` zeros after the values written; false when writing failed.
+  bool pad(std::uint64_t count);
   // Writes the last line when it holds fewer than five values; false when writing failed.
   bool finish();
 
@@ -50,10 +59,14 @@ class SampleCopier {
               std::string_view what);
   // Takes `copies` values written as `text`; false when writing failed.
   bool add(std::string_view text, std::uint64_t copies, long number);
+  bool put_value(std::string_view text);
   bool put_line();
 
   std::uint64_t points_;
   record_io::TextWriter* out_;
+  std::uint64_t limit_;
+  double factor_;
+  Resolution* measured_ = nullptr;
   std::uint64_t values_ = 0;
   std::uint64_t written_ = 0;  // values gone into lines
   int in_line_ = 0;            // values in line_

@@ -39,6 +39,12 @@ TEST(CommandLine, MisuseIsAUsageError) {
       {{"a", "b", "c"}, "too many files ('c'); for several, use -d DIR"},
       {{"-d", "o", "-"}, "-d writes under the inputs' names; '-' has none"},
       {{"-d", "o", "--directory=p", "a"}, "more than one output folder (-d)"},
+      {{"--check", "a", "b"}, "--check takes one record, or three and the output's name"},
+      {{"--check", "a", "-", "c"}, "--check reads files by name, as the merge does; '-' is none"},
+      {{"--check", "--units=g", "a"}, "--check only reads; it takes no -d or --units"},
+      {{"--triplets", "a", "b", "c"}, "--triplets writes to a folder: give it with -d DIR"},
+      {{"--cut", "a"}, "--cut goes with --triplets"},
+      {{"--units", "furlong", "a"}, "unknown unit 'furlong' (g, cm/s2 or m/s2)"},
   };
   Sandbox box;
   for (const Misuse& c : cases) {

@@ -35,6 +35,8 @@ TEST(Header, FoundInEveryLayout) {
       {"WIDTH= 5, NPTS=0, DT=2", 0, "2"},
       {"NPTS=999999,DT=.01", 999999, ".01"},
       {"NPTS=\t12\tDT=\t.01D0", 12, ".01D0"},
+      {"NP= 12000, DT= .00500 SEC", 12000, ".00500"},
+      {"npt=7 dt=.1", 7, ".1"},
   };
   for (const Found& c : cases) {
     SCOPED_TRACE(c.line);
