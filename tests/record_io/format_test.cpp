@@ -83,9 +83,28 @@ TEST(Format, ParsesCaseBlanksLiteralsAndGroups) {
 }
 
 TEST(Format, RejectsMalformedTexts) {
-  for (const char* text :
-       {"", "a80", "(a80", "(a80))", "(F7)", "(F.3)", "(F7.)", "(I)", "(0X)", "(3)", "(I6,3)",
-        "('abc)", "(2'ab')", "(Q5)", "(I6) x", "(0(I2))", "(F7.3,3(',',F10.3)"}) {
+  for (const char* text : {"",
+                           "a80",
+                           "(a80",
+                           "(a80))",
+                           "(F7)",
+                           "(F.3)",
+                           "(F7.)",
+                           "(I)",
+                           "(0X)",
+                           "(3)",
+                           "(I6,3)",
+                           "('abc)",
+                           "(2'ab')",
+                           "(Q5)",
+                           "(I6) x",
+                           "(0(I2))",
+                           "(F7.3,3(',',F10.3)",
+                           "(A20000001X)",
+                           "(A2000000)",
+                           "(20000001X)",
+                           "(F7.20000001X)",
+                           "(I2.20000001X)"}) {
     SCOPED_TRACE(text);
     Format f(text);
     EXPECT_FALSE(f.valid());
