@@ -39,6 +39,8 @@ TEST(CommandLine, MisuseIsAUsageError) {
       {{"a", "b", "c"}, "too many files ('c'); for several, use -d DIR"},
       {{"-d", "o", "-"}, "-d writes under the inputs' names; '-' has none"},
       {{"-d", "o", "--directory=p", "a"}, "more than one output folder (-d)"},
+      {{"-d", "", "a"}, "empty folder name for -d"},
+      {{"--directory=", "a"}, "empty folder name for -d"},
   };
   Sandbox box;
   for (const Misuse& c : cases) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -141,6 +142,21 @@ TEST(HeaderLine, ReadsPointsAndTimeStep) {
       EXPECT_EQ(dt, c.dt);
       EXPECT_EQ(std::signbit(dt), std::signbit(c.dt));
     }
+  }
+}
+
+// Fw.d: d decimals implied by a field without a point; one with a point is taken as it is.
+TEST(RealField, ImpliesItsDecimalsOnlyWithoutAPoint) {
+  const Format f52("(F5.2)");
+  const std::pair<const char*, float> cases[] = {{"  150", 1.5f},  {" -375", -3.75f},
+                                                 {" 15E1", 1.5f},  {" 1.50", 1.5f},
+                                                 {"  15.", 15.0f}, {"1.5E1", 15.0f}};
+  for (const auto& [field, value] : cases) {
+    SCOPED_TRACE(field);
+    testing::Console console(std::string(field) + "\n");
+    float v = 0;
+    FormattedRead(console.io(), 5, f52).real(v).end();
+    EXPECT_EQ(v, value);
   }
 }
 

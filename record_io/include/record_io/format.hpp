@@ -17,7 +17,8 @@ struct Edit {
     literal,  // 'text': written as it stands (skipped over when reading)
   };
   Kind kind;
-  int width;     // field width; the column count for skip; 0 for A without a width
+  int width;     // field width; the column count for skip; the length of a literal; 0 for
+                 // A without a width
   int decimals;  // Fw.d only
   std::uint32_t literal_begin = 0;  // literal: its text within Format::literals()
   std::uint32_t literal_size = 0;
@@ -37,7 +38,8 @@ struct DataEdit {
 };
 
 // A parsed format text such as "(5X,I6,5X,F7.0)" or "(F7.3,3(',',F10.3))".
-// Letters may be in either case and blanks outside quotes are ignored. A literal is quoted
+// Letters may be in either case and blanks outside quotes are ignored; a width, count or
+// decimal count above 2^20 makes the text malformed. A literal is quoted
 // with apostrophes, double quotes or the byte 0x02 (which stands for an apostrophe), a
 // doubled quote standing for one. Repeat groups are unrolled; when a statement has more
 // items than the format, the format starts again from its last top-level group (or from
@@ -48,7 +50,7 @@ class Format {
 
   // The text as given: what a diagnostic shows as the last format.
   std::string_view text() const { return text_; }
-  // False for a text that cannot be parsed (or holds no data edit but is used for items).
+  // False for a text that cannot be parsed (a statement under it fails at its start).
   bool valid() const { return valid_; }
   const std::vector<Edit>& edits() const { return edits_; }
   std::size_t reversion() const { return reversion_; }

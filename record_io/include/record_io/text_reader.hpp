@@ -18,8 +18,8 @@ class TextReader {
   // they hold is unspecified, but reading them is safe, so a scanner may look ahead a word
   // at a time and decide afterwards how much of it counts.
   static constexpr std::size_t lookahead = 32;
-  // Reads ask the channel for at least this many bytes (more when it suggests more): a
-  // large file is read in few system calls.
+  // The buffer's size at least (more when the channel suggests more); each read asks for
+  // the room left in it, so a large file is read in few system calls.
   static constexpr std::size_t transfer_size = 256 * 1024;
 
   explicit TextReader(ByteChannel& channel);
@@ -82,8 +82,8 @@ class TextReader {
   void fill();
 
   ByteChannel& channel_;
-  // capacity_ bytes, then the look-ahead bytes; those after end_ are kept defined (zeros
-  // or earlier input). The buffer is not cleared first: its pages are touched as they fill.
+  // capacity_ bytes, then the look-ahead bytes; the look-ahead bytes after end_ are kept
+  // defined (zeros or earlier input). The buffer is not cleared first: its pages are touched as they fill.
   std::size_t capacity_;
   std::unique_ptr<char[]> buffer_;
   std::size_t pos_ = 0;           // read position
