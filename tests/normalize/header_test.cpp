@@ -35,6 +35,7 @@ TEST(Header, FoundInEveryLayout) {
       {"WIDTH= 5, NPTS=0, DT=2", 0, "2"},
       {"NPTS=999999,DT=.01", 999999, ".01"},
       {"NPTS=\t12\tDT=\t.01D0", 12, ".01D0"},
+      {"NPTS= 5, DT= .01, ORIGINAL NPTS= 80, DT= 1", 5, ".01"},  // the first labels
   };
   for (const Found& c : cases) {
     SCOPED_TRACE(c.line);

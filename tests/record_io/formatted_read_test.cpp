@@ -204,6 +204,7 @@ TEST(FormattedInput, EndsAtTheEndOfTheInput) {
       {std::string(80, 'x'), 1, "read start: end of file", &line_format},
       {"", 0, "fmt: end of file", &header_format},
       {header_line("     |   100"), 0, "fmt: end of file", &header_format},
+      {header_line("     |     1|     |   0.5"), 0, "fmt: end of file", &header_format},
       {header_line("     |   100|     |   0.01"), 1, "read start: end of file", &header_format},
   };
   for (std::size_t chunk : chunks) {

@@ -335,6 +335,15 @@ TEST(FileUnit, WrittenFileIsCutAfterItsLastRecord) {
   console.io().open(11, created, OpenStatus::unknown);
   console.io().close(11);
   EXPECT_EQ(read_file(out), native_lines("  3\n"));
+
+  // Written after a line read: the record follows that line, whatever was read ahead.
+  write_file(out, "  1\n  2\n  3\n");
+  console.io().open(11, out, OpenStatus::unknown);
+  std::string line;
+  FormattedRead(console.io(), 11, line_format).text(line).end();
+  FormattedWrite(console.io(), 11, f).integer(9).end();
+  console.io().close(11);
+  EXPECT_EQ(read_file(out), "  1\n" + native_lines("  9\n"));
 }
 
 TEST(FileUnit, TheRunsEndClosesAndCutsWrittenFiles) {
