@@ -44,7 +44,7 @@ class FormattedRead {
   void end();
 
  private:
-  const Edit& next_data_edit();
+  const detail::Edit& next_data_edit();
   // Moves on to the next piece of a line longer than the reader's buffer; false when the
   // current view ends the line (or the input).
   bool next_piece();
@@ -63,7 +63,7 @@ class FormattedRead {
 
   RuntimeCore& io_;
   Unit& unit_;
-  FormatCursor cursor_;
+  detail::FormatCursor cursor_;
   TextReader& reader_;
   TextReader::Line line_;
   const char* pos_;
