@@ -31,11 +31,13 @@ struct RecordResult {
 // Reads the record from `in` and, given `out`, writes it there in the layout the merge
 // reads: the three title lines as they are, the header line in the old layout's fixed
 // columns (see header_line.hpp and time_step.hpp), then the first point-count values five
-// to a line (see samples.hpp). Line ends are a line feed, with any carriage returns before
-// it. Refused: a record that ends before its header, a header without a usable point count
-// or time step, a value that is not a number, fewer values than the point count. Warnings:
-// a time step that seven columns cannot hold exactly, values beyond the point count (left
-// out). Reading stops at the first error; what was written is handed to `out` at the end.
+// to a line (see samples.hpp). An input line ends at a line feed, with any carriage returns
+// before it; a line written ends with `out`'s line end. Refused: a record that ends before its
+// header, a header without a usable point count or time step, a value that is not a number, fewer
+// values than the point count. Warnings: a time step that seven columns cannot hold exactly, values
+// beyond the point count (left out). Reading stops at the first error; what was written goes to
+// `out` as its buffer fills and at the end, so a caller that must not leave part of a record checks
+// it first (with no `out`) or writes where it can be thrown away.
 //
 // Memory does not grow with the length of a line: a line longer than the reader's buffer
 // is read in pieces. A title is copied whole; of the header line its first

@@ -17,8 +17,9 @@ namespace normalize {
 // Everything else is refused: text that is not a number, an empty value (a comma with no
 // value before it), r* without a value, a slash.
 //
-// Each value is written right-aligned in 15 columns, or after one blank when its text is
-// longer, five to a line; the merge reads back from every field the value its text reads as.
+// Each value is written right-aligned in 15 columns, or after one blank when its text
+// fills them or is longer, five to a line; the merge reads back from every field the value
+// its text reads as.
 class SampleCopier {
  public:
   // points: how many values the header counts; out: where the lines of the first

@@ -22,7 +22,8 @@ class TwiceRead final : public record_io::ByteChannel {
   std::size_t write(const char* data, std::size_t size) override;
   std::size_t buffer_size() const override { return inner_.buffer_size(); }
 
-  // Starts the second reading; false with errno set when the channel cannot be moved back.
+  // Starts the second reading; false with errno set when the channel cannot be moved back
+  // or its copy failed.
   bool rewind();
   // errno of a failure to make or write the copy (a read then failed with it); 0 when none.
   int copy_error() const { return copy_error_; }

@@ -22,7 +22,8 @@ struct ComponentHeader {
   float dt = 0;         // time step, seconds
 };
 
-// "(a80)": a whole line into 80 columns (file names and title lines).
+// "(a80)": the first 80 columns of a line (title lines), or, read into a text as long as
+// the line, the whole line (file names).
 const record_io::Format& line_format();
 // "(5X,I6,5X,F7.0)": the header, points in columns 6-11 and the time step in 17-23.
 const record_io::Format& header_format();

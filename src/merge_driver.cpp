@@ -51,7 +51,7 @@ void MAIN__(record_io::Runtime& io) {
 
   blank_line(io);
   ask(io, "Enter Output Acceleration File Name (CSV format)", s.infile1);
-  // The third component decides the length: every array holds that many samples.
+  // The third component decides the length: every array is made at least that long.
   extend_samples(s.x, s.header.nt);
   extend_samples(s.y, s.header.nt);
   extend_samples(s.z, s.header.nt);

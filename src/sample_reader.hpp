@@ -7,7 +7,8 @@
 
 #include "record_io/runtime.hpp"
 
-// The smallest size of a sample array; a longer record makes all of them longer.
+// The size every sample array starts with; a longer record makes its own array longer, and
+// the third one's length all three.
 inline constexpr std::size_t min_samples = 33000;
 
 // A sample array of n zeros.

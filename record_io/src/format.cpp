@@ -39,14 +39,18 @@ class Format::Parser {
 
   bool fail() { return false; }
 
-  // An unsigned number, or -1 when there is none.
+  // An unsigned number, or -1 when there is none. A number above max_number takes the
+  // rest of the text with it, so that the parse fails wherever the number stands.
   int number() {
     if (!std::isdigit(static_cast<unsigned char>(next()))) return -1;
     long n = 0;
     while (pos_ < s_.size() &&
            (std::isdigit(static_cast<unsigned char>(s_[pos_])) || s_[pos_] == ' ')) {
       if (s_[pos_] != ' ') n = n * 10 + (s_[pos_] - '0');
-      if (n > max_number) return -1;
+      if (n > max_number) {
+        pos_ = s_.size();
+        return -1;
+      }
       ++pos_;
     }
     return static_cast<int>(n);

@@ -24,9 +24,9 @@ FormattedRead::FormattedRead(Runtime& io, int unit, const Format& format)
       line_(reader_.line()),
       pos_(line_.begin) {}
 
-const Edit& FormattedRead::next_data_edit() {
+const detail::Edit& FormattedRead::next_data_edit() {
   bool restarted = false;
-  const DataEdit* d = cursor_.next(&restarted);
+  const detail::DataEdit* d = cursor_.next(&restarted);
   if (!d) io_.fail(error_in_format, context);
   if (restarted) {  // more items than the format holds: on with the next record
     reader_.consume_to(pos_);
@@ -88,8 +88,8 @@ std::size_t FormattedRead::take_field(std::size_t width, Place place) {
 }
 
 FormattedRead& FormattedRead::text(char* variable, std::size_t length) {
-  const Edit& e = next_data_edit();
-  if (e.kind != Edit::Kind::text) io_.fail(error_in_format, context);
+  const detail::Edit& e = next_data_edit();
+  if (e.kind != detail::Edit::Kind::text) io_.fail(error_in_format, context);
   skip_columns();
   std::size_t width = e.width > 0 ? static_cast<std::size_t>(e.width) : length;
   // The field is its characters then blanks up to `width`; a field wider than the
@@ -105,8 +105,8 @@ FormattedRead& FormattedRead::text(char* variable, std::size_t length) {
 }
 
 FormattedRead& FormattedRead::text(std::string& variable) {
-  const Edit& e = next_data_edit();
-  if (e.kind != Edit::Kind::text) io_.fail(error_in_format, context);
+  const detail::Edit& e = next_data_edit();
+  if (e.kind != detail::Edit::Kind::text) io_.fail(error_in_format, context);
   skip_columns();
   auto width = static_cast<std::size_t>(e.width);
   variable.clear();
@@ -135,8 +135,8 @@ FormattedRead& FormattedRead::text(std::string& variable) {
 }
 
 FormattedRead& FormattedRead::integer(std::int32_t& variable) {
-  const Edit& e = next_data_edit();
-  if (e.kind != Edit::Kind::integer) io_.fail(error_in_format, context);
+  const detail::Edit& e = next_data_edit();
+  if (e.kind != detail::Edit::Kind::integer) io_.fail(error_in_format, context);
   skip_columns();
   std::int64_t value = 0;
   bool negative = false;
@@ -159,8 +159,8 @@ FormattedRead& FormattedRead::integer(std::int32_t& variable) {
 }
 
 FormattedRead& FormattedRead::real(float& variable) {
-  const Edit& e = next_data_edit();
-  if (e.kind != Edit::Kind::real) io_.fail(error_in_format, context);
+  const detail::Edit& e = next_data_edit();
+  if (e.kind != detail::Edit::Kind::real) io_.fail(error_in_format, context);
   skip_columns();
   enum State { start, after_sign, whole, fraction, exponent_letter, exponent_sign, exponent };
   State state = start;

@@ -17,7 +17,6 @@ class RecordBuffer {
   bool empty() const { return size_ == 0; }
   std::size_t size() const { return size_; }
   std::string_view view() const { return {data_.data(), size_}; }
-  char* data() { return data_.data(); }
   // Drops the characters after the first n.
   void truncate(std::size_t n) { size_ = n < size_ ? n : size_; }
 

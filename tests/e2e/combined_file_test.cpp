@@ -84,14 +84,16 @@ TEST(CombinedFile, ThirdHeaderGivesLengthAndTimeStep) {
   EXPECT_EQ(box.read_output("out.csv"), combined(7, 0.25F, x, y, z));
 }
 
+// The first and second components shorter than the third, the first below the arrays'
+// smallest size.
 TEST(CombinedFile, CountsAbove33000AreReadWholeAndShortColumnsAreZero) {
-  std::vector<float> x(34000);
+  const std::vector<float> x = {9, 8, 7, 6, 5};
+  std::vector<float> y(34000);
   std::vector<float> z(35000);
-  for (std::size_t k = 0; k < x.size(); ++k) x[k] = static_cast<float>(k) / 4;
+  for (std::size_t k = 0; k < y.size(); ++k) y[k] = static_cast<float>(k) / 4;
   for (std::size_t k = 0; k < z.size(); ++k) z[k] = -static_cast<float>(k) / 8;
-  const std::vector<float> y = {9, 8, 7, 6, 5};
   Sandbox box;
-  write_components(box, component(34000, ".00500", x), component(5, ".00500", y),
+  write_components(box, component(5, ".00500", x), component(34000, ".00500", y),
                    component(35000, ".00500", z));
   const Outcome run = box.run("x.at2\ny.at2\nz.at2\nout.csv\n");
   EXPECT_TRUE(ended_normally(run));

@@ -124,6 +124,17 @@ const std::filesystem::path& realdata_dir() {
   return dir;
 }
 
+void RealDataTest::SetUp() {
+  const char* how = "configure with -DPEER_REALDATA_DIR=<the folder of real records> to run it";
+  if (realdata_dir().empty()) {
+    GTEST_SKIP() << "PEER_REALDATA_DIR is empty (no ../shared/realdata beside the source tree): "
+                 << how;
+  }
+  if (!std::filesystem::is_directory(realdata_dir())) {
+    GTEST_SKIP() << "PEER_REALDATA_DIR names " << realdata_dir() << ", not a folder: " << how;
+  }
+}
+
 std::filesystem::path program_path(std::string_view name) {
   std::string file(name);
   if (target().windows) file += ".exe";

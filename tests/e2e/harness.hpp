@@ -111,15 +111,15 @@ class Sandbox {
   std::filesystem::path dir_;
 };
 
-// The folder of real records beside the project (../shared/realdata), which may be absent.
+// The folder of real records the build was configured with (the cache variable
+// PEER_REALDATA_DIR), which may be empty or absent.
 const std::filesystem::path& realdata_dir();
 
-// Tests on the real records: skipped where the folder is absent.
+// Tests on the real records: skipped, with the reason and the variable to set, where the
+// folder is absent.
 class RealDataTest : public testing::Test {
  protected:
-  void SetUp() override {
-    if (!std::filesystem::is_directory(realdata_dir())) GTEST_SKIP() << "no " << realdata_dir();
-  }
+  void SetUp() override;
 };
 
 // Reads a whole file as bytes; fails the calling test if it cannot be read.

@@ -45,6 +45,8 @@ TEST(CommandLine, MisuseIsAUsageError) {
       {{"--triplets", "a", "b", "c"}, "--triplets writes to a folder: give it with -d DIR"},
       {{"--cut", "a"}, "--cut goes with --triplets"},
       {{"--units", "furlong", "a"}, "unknown unit 'furlong' (g, cm/s2 or m/s2)"},
+      {{"-d", "", "a"}, "empty folder name for -d"},
+      {{"--directory=", "a"}, "empty folder name for -d"},
   };
   Sandbox box;
   for (const Misuse& c : cases) {

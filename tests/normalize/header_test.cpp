@@ -37,6 +37,7 @@ TEST(Header, FoundInEveryLayout) {
       {"NPTS=\t12\tDT=\t.01D0", 12, ".01D0"},
       {"NP= 12000, DT= .00500 SEC", 12000, ".00500"},
       {"npt=7 dt=.1", 7, ".1"},
+      {"NPTS= 5, DT= .01, ORIGINAL NPTS= 80, DT= 1", 5, ".01"},  // the first labels
   };
   for (const Found& c : cases) {
     SCOPED_TRACE(c.line);

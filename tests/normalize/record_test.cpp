@@ -79,7 +79,7 @@ TEST(Record, EveryValueComesBackAsTheMergeReadsIt) {
 
 TEST(Record, TitlesKeptHeaderRewrittenValuesFiveToALine) {
   const Normalized n = normalize_text(
-      "PEER NGA\r\n Event, 270 \r\r\nG\nNPTS=   7, dt=   .0100 SEC, 0 POLE\r\n"
+      "PEER NGA\r\n Event, 270 \r\r\r\nG\nNPTS=   7, dt=   .0100 SEC, 0 POLE\r\n"
       "  .1  -.2E-01 3 4 5 6 0.1000000000000000055511151231257827\r\n",
       true);
   ASSERT_TRUE(n.result.ok());
@@ -163,7 +163,7 @@ TEST(Record, RefusedAtTheLineAndColumnAtFault) {
 }
 
 TEST(Record, ValuesBeyondThePointCountAreLeftOutWithAWarning) {
-  const Normalized n = normalize_text(kTitles + "NPTS=2, DT=.0000123456789\n1\n2\n3 4*5\n");
+  const Normalized n = normalize_text(kTitles + "NPTS=2, DT=.0000123456789\n1\n2\n3\n4*5\n");
   ASSERT_TRUE(n.result.ok());
   ASSERT_EQ(n.result.diagnostics.size(), 2U);
   EXPECT_EQ(diagnostic_line("r.AT2", n.result.diagnostics[0]),
@@ -172,6 +172,13 @@ TEST(Record, ValuesBeyondThePointCountAreLeftOutWithAWarning) {
   EXPECT_EQ(diagnostic_line("r.AT2", n.result.diagnostics[1]),
             "r.AT2:7: warning: 5 values beyond the 2 the header counts (NPTS); left out");
   EXPECT_EQ(n.text, kTitles + "NPTS=     2, DT=1235E-8 SEC\n              1              2\n");
+  const Normalized one = normalize_text(kTitles + "NPTS=5, DT=.01\n1 2 3 4 5 6\n");
+  ASSERT_EQ(one.result.diagnostics.size(), 1U);
+  EXPECT_EQ(diagnostic_line("r.AT2", one.result.diagnostics[0]),
+            "r.AT2:5: warning: 1 value beyond the 5 the header counts (NPTS); left out");
+  EXPECT_EQ(one.text, kTitles + "NPTS=     5, DT= .01000 SEC\n" + std::string(14, ' ') + "1" +
+                          std::string(14, ' ') + "2" + std::string(14, ' ') + "3" +
+                          std::string(14, ' ') + "4" + std::string(14, ' ') + "5\n");
 }
 
 // Lines longer than the reader's buffer come in pieces; what is written is what the same
@@ -196,6 +203,9 @@ TEST(Record, LinesLongerThanTheBufferAreReadInPieces) {
       {"a title, carriage returns as data across two pieces",
        a.substr(1) + "\r\rC\r\nT2\nT3\n" + header + values,
        a.substr(1) + "\r\rC\nT2\nT3\n" + written},
+      {"a title, carriage returns as data across the first of three pieces",
+       a.substr(1) + "\r\rC" + a + "\nT2\nT3\n" + header + values,
+       a.substr(1) + "\r\rC" + a + "\nT2\nT3\n" + written},
       {"a title of several pieces, the last line of the record without its end",
        kTitles.substr(0, 20) + std::string(3 * kPiece, 'T') + "\n" + header + "1\n2",
        kTitles.substr(0, 20) + std::string(3 * kPiece, 'T') + "\n" + written},

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "format_internals.hpp"
 #include "harness.hpp"
 #include "record_io/format.hpp"
 #include "record_io/formatted_read.hpp"
@@ -10,10 +11,13 @@
 namespace record_io {
 namespace {
 
+using detail::Edit;
+using Internals = detail::FormatInternals;
+
 // The edits as "X5 I6 X5 F7.0", literals quoted with apostrophes.
 std::string describe(const Format& f) {
   std::string out;
-  for (const Edit& e : f.edits()) {
+  for (const Edit& e : Internals::edits(f)) {
     if (!out.empty()) out += ' ';
     switch (e.kind) {
       case Edit::Kind::text:
@@ -29,7 +33,7 @@ std::string describe(const Format& f) {
         out += "X" + std::to_string(e.width);
         break;
       case Edit::Kind::literal:
-        out += "'" + std::string(f.literal(e)) + "'";
+        out += "'" + std::string(Internals::literal(f, e)) + "'";
         break;
     }
   }
@@ -49,7 +53,7 @@ TEST(Format, ParsesTheProgramsFormats) {
   ASSERT_TRUE(combined.valid());
   EXPECT_EQ(describe(combined), "F7.3 ',' F10.3 ',' F10.3 ',' F10.3");
   EXPECT_EQ(combined.text(), "(F7.3,3(\x02,\x02,F10.3))");
-  EXPECT_EQ(combined.reversion(), 1u);
+  EXPECT_EQ(Internals::reversion(combined), 1u);
 }
 
 TEST(Format, ParsesCaseBlanksLiteralsAndGroups) {
@@ -74,22 +78,46 @@ TEST(Format, ParsesCaseBlanksLiteralsAndGroups) {
     Format f(c.text);
     ASSERT_TRUE(f.valid());
     EXPECT_EQ(describe(f), c.edits);
-    EXPECT_EQ(f.reversion(), c.reversion);
+    EXPECT_EQ(Internals::reversion(f), c.reversion);
   }
-  EXPECT_TRUE(Format("(I2,'a')").has_data_edit());
+  EXPECT_TRUE(Internals::has_data_edit(Format("(I2,'a')")));
   Format literal_only("('abc')");
   EXPECT_TRUE(literal_only.valid());
-  EXPECT_FALSE(literal_only.has_data_edit());
+  EXPECT_FALSE(Internals::has_data_edit(literal_only));
 }
 
 TEST(Format, RejectsMalformedTexts) {
   for (const char* text :
-       {"", "a80", "(a80", "(a80))", "(F7)", "(F.3)", "(F7.)", "(I)", "(0X)", "(3)", "(I6,3)",
-        "('abc)", "(2'ab')", "(Q5)", "(I6) x", "(0(I2))", "(F7.3,3(',',F10.3)"}) {
+       {"",
+        "a80",
+        "(a80",
+        "(a80))",
+        "(F7)",
+        "(F.3)",
+        "(F7.)",
+        "(I)",
+        "(0X)",
+        "(3)",
+        "(I6,3)",
+        "('abc)",
+        "(2'ab')",
+        "(Q5)",
+        "(I6) x",
+        "(0(I2))",
+        "(F7.3,3(',',F10.3)",
+        "(F7,3)",
+        "I2)",
+        "(1000(1000I1))",
+        "(((((((((((((((((((((((((((((((((((I1)))))))))))))))))))))))))))))))))))",
+        "(A20000001X)",
+        "(A2000000)",
+        "(20000001X)",
+        "(F7.20000001X)",
+        "(I2.20000001X)"}) {
     SCOPED_TRACE(text);
     Format f(text);
     EXPECT_FALSE(f.valid());
-    EXPECT_TRUE(f.edits().empty());
+    EXPECT_TRUE(Internals::edits(f).empty());
   }
 }
 

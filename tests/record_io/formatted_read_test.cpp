@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -144,6 +145,21 @@ TEST(HeaderLine, ReadsPointsAndTimeStep) {
   }
 }
 
+// Fw.d: d decimals implied by a field without a point; one with a point is taken as it is.
+TEST(RealField, ImpliesItsDecimalsOnlyWithoutAPoint) {
+  const Format f52("(F5.2)");
+  const std::pair<const char*, float> cases[] = {{"  150", 1.5f},  {" -375", -3.75f},
+                                                 {" 15E1", 1.5f},  {" 1.50", 1.5f},
+                                                 {"  15.", 15.0f}, {"1.5E1", 15.0f}};
+  for (const auto& [field, value] : cases) {
+    SCOPED_TRACE(field);
+    testing::Console console(std::string(field) + "\n");
+    float v = 0;
+    FormattedRead(console.io(), 5, f52).real(v).end();
+    EXPECT_EQ(v, value);
+  }
+}
+
 TEST(HeaderLine, RefusesCharactersOutsideANumber) {
   const char* cases[] = {
       "     |  12.5",
@@ -188,6 +204,7 @@ TEST(FormattedInput, EndsAtTheEndOfTheInput) {
       {std::string(80, 'x'), 1, "read start: end of file", &line_format},
       {"", 0, "fmt: end of file", &header_format},
       {header_line("     |   100"), 0, "fmt: end of file", &header_format},
+      {header_line("     |     1|     |   0.5"), 0, "fmt: end of file", &header_format},
       {header_line("     |   100|     |   0.01"), 1, "read start: end of file", &header_format},
   };
   for (std::size_t chunk : chunks) {

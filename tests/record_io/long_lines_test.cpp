@@ -89,6 +89,10 @@ TEST(LongLine, FormattedFieldsComeFromTheFirstColumns) {
   FormattedRead(console.io(), 5, header).integer(nt).real(dt).end();  // a line of blanks
   EXPECT_EQ(nt, 0);
   EXPECT_EQ(dt, 0.0f);
+  // A field after skipped columns that reach past the first piece.
+  testing::Console far(std::string(piece + 10, ' ') + "  42\n");
+  FormattedRead(far.io(), 5, Format("(" + std::to_string(piece + 10) + "X,I4)")).integer(nt).end();
+  EXPECT_EQ(nt, 42);
 }
 
 TEST(LongLine, ANameIsKeptToTheLongestAFileOpensBy) {

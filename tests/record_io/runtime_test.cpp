@@ -68,6 +68,9 @@ TEST(DiagnosticText, WritesFourLines) {
        "write start: can't write file\napparent state: unit 11 named ro.csv\n"
        "last format: (F7.3,3(\x02,\x02,F10.3))\n"
        "lately writing sequential formatted external IO\n"},
+      {Failure::of_layer(unit_not_connected, "read start"), state(12, "", "list io", true),
+       "read start: unit not connected\napparent state: unit 12 (unnamed)\n"
+       "last format: list io\nlately reading sequential formatted external IO\n"},
       {Failure::of_system(EISDIR, "open"), state(11, "dir", "", false),
        "open: Is a directory\napparent state: unit 11 named dir\n"
        "lately writing sequential formatted external IO\n"},
@@ -224,6 +227,17 @@ TEST(Statement, OnAUnitNumberOutsideTheTableFails) {
         console.fatal([&] { ListWrite(console.io(), unit).end(); }),
         "write start: illegal unit number\nlately writing sequential formatted external IO\n");
   }
+  // Inside the table, a unit the statement cannot use: not connected, or read only.
+  for (int unit : {11, 5}) {
+    SCOPED_TRACE(unit);
+    Console console;
+    EXPECT_EQ(console.fatal([&] { ListWrite(console.io(), unit).end(); }),
+              std::string(unit == 11 ? "write start: unit not connected"
+                                     : "write start: can't write file") +
+                  "\napparent state: unit " + std::to_string(unit) +
+                  " (unnamed)\nlast format: list io\nlately writing sequential formatted "
+                  "external IO\n");
+  }
 }
 
 // Output and diagnostic into one log, to see their order.
@@ -314,6 +328,22 @@ TEST(FileUnit, WrittenFileIsCutAfterItsLastRecord) {
   console.io().close(11);
   EXPECT_TRUE(std::filesystem::exists(created));
   EXPECT_EQ(read_file(created), "");
+
+  // Opened on another file without a close: the file written is closed, and cut, first.
+  console.io().open(11, out, OpenStatus::unknown);
+  FormattedWrite(console.io(), 11, f).integer(3).end();
+  console.io().open(11, created, OpenStatus::unknown);
+  console.io().close(11);
+  EXPECT_EQ(read_file(out), native_lines("  3\n"));
+
+  // Written after a line read: the record follows that line, whatever was read ahead.
+  write_file(out, "  1\n  2\n  3\n");
+  console.io().open(11, out, OpenStatus::unknown);
+  std::string line;
+  FormattedRead(console.io(), 11, line_format).text(line).end();
+  FormattedWrite(console.io(), 11, f).integer(9).end();
+  console.io().close(11);
+  EXPECT_EQ(read_file(out), "  1\n" + native_lines("  9\n"));
 }
 
 TEST(FileUnit, TheRunsEndClosesAndCutsWrittenFiles) {

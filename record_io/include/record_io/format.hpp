@@ -8,6 +8,11 @@
 
 namespace record_io {
 
+class FormattedWrite;
+
+// The layer's own: a format as its statements walk it. Programs name none of this.
+namespace detail {
+
 struct Edit {
   enum class Kind : std::uint8_t {
     text,     // Aw: w characters (A alone: as long as the item)
@@ -17,46 +22,55 @@ struct Edit {
     literal,  // 'text': written as it stands (skipped over when reading)
   };
   Kind kind;
-  int width;     // field width; the column count for skip; 0 for A without a width
+  int width;     // field width; the column count for skip; the length of a literal; 0 for
+                 // A without a width
   int decimals;  // Fw.d only
-  std::uint32_t literal_begin = 0;  // literal: its text within Format::literals()
+  std::uint32_t literal_begin = 0;  // literal: its text among the format's literals
   std::uint32_t literal_size = 0;
-
-  bool is_data() const { return kind == Kind::text || kind == Kind::integer || kind == Kind::real; }
 };
 
 // A data edit with what the format holds before it: on output the literal text (and a
 // blank for each skipped column) written before the field, on input the columns skipped.
 struct DataEdit {
   Edit edit;
-  std::uint32_t lead_begin;      // within Format::leads()
+  std::uint32_t lead_begin;      // among the format's leads
   std::uint32_t lead_size;       // the whole lead
   std::uint32_t lead_text_size;  // up to the end of its last literal: what a statement
                                  // that ends before this edit still writes
   std::uint32_t column;          // where its field starts in the format's first record
 };
 
+class FormatCursor;
+struct FormatInternals;  // what the layer's tests see of a parsed format
+
+}  // namespace detail
+
 // A parsed format text such as "(5X,I6,5X,F7.0)" or "(F7.3,3(',',F10.3))".
-// Letters may be in either case and blanks outside quotes are ignored. A literal is quoted
-// with apostrophes, double quotes or the byte 0x02 (which stands for an apostrophe), a
-// doubled quote standing for one. Repeat groups are unrolled; when a statement has more
-// items than the format, the format starts again from its last top-level group (or from
-// its beginning) on a new record.
+// Letters may be in either case and blanks outside quotes are ignored; a width, count or
+// decimal count above 2^20 makes the text malformed. A literal is quoted with apostrophes,
+// double quotes or the byte 0x02 (which stands for an apostrophe), a doubled quote standing
+// for one. Repeat groups are unrolled; when a statement has more items than the format, the
+// format starts again from its last top-level group (or from its beginning) on a new record.
 class Format {
  public:
   explicit Format(std::string_view text);
 
   // The text as given: what a diagnostic shows as the last format.
   std::string_view text() const { return text_; }
-  // False for a text that cannot be parsed (or holds no data edit but is used for items).
+  // False for a text that cannot be parsed (a statement under it fails at its start).
   bool valid() const { return valid_; }
-  const std::vector<Edit>& edits() const { return edits_; }
-  std::size_t reversion() const { return reversion_; }
-  bool has_data_edit() const { return !data_.empty(); }
+
+ private:
+  friend class FormattedWrite;
+  friend class detail::FormatCursor;
+  friend struct detail::FormatInternals;
+  using Edit = detail::Edit;
+  using DataEdit = detail::DataEdit;
+  class Parser;
+
   std::string_view literal(const Edit& e) const {
     return std::string_view(literals_).substr(e.literal_begin, e.literal_size);
   }
-
   // The same format as statements walk it: the data edits, each with its lead.
   const std::vector<DataEdit>& data_edits() const { return data_; }
   std::string_view lead(const DataEdit& d) const {
@@ -72,15 +86,13 @@ class Format {
   bool fixed_layout() const { return fixed_layout_; }
   std::string_view layout() const { return layout_; }
 
- private:
-  class Parser;
   // Folds the literals and skips into the leads of the data edits.
   void gather_leads();
 
   std::string text_;
   std::vector<Edit> edits_;
   std::string literals_;
-  std::size_t reversion_ = 0;
+  std::size_t reversion_ = 0;  // the first edit of the last top-level group
   std::vector<DataEdit> data_;
   std::string leads_;
   std::string tail_;
@@ -90,6 +102,8 @@ class Format {
   std::string layout_;
   bool valid_ = false;
 };
+
+namespace detail {
 
 // A statement's walk through the data edits of its format. When they run out, the format
 // starts again at its reversion point, and the statement goes on with a new record.
@@ -122,5 +136,12 @@ class FormatCursor {
   const DataEdit* next_;
   const DataEdit* end_;
 };
+
+}  // namespace detail
+
+// Until formatted_write.hpp names them in detail (then these three lines go).
+using detail::DataEdit;
+using detail::Edit;
+using detail::FormatCursor;
 
 }  // namespace record_io

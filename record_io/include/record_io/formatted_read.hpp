@@ -13,12 +13,13 @@ namespace record_io {
 
 class Unit;
 
-// The most characters a text as long as its line keeps (see FormattedRead::text): the
-// longest name a file can be opened by.
+// The most characters a text as long as its line keeps, but for the one that shows that
+// the line goes on (see FormattedRead::text): the longest name a file can be opened by.
 inline constexpr std::size_t long_text_limit = max_name_length;
 
-// One formatted read statement: reads one record (line), its fields in the columns the
-// format gives, and discards the rest of the line with its line feed.
+// One formatted read statement: reads a record (line), its fields in the columns the
+// format gives, and another each time the format starts again; the rest of the last line
+// is discarded with its line feed.
 //
 // Field rules: blanks inside number fields are ignored; a line end ends a field early with
 // what was read so far, and every later field of the record reads as blanks (zero); a
@@ -43,7 +44,7 @@ class FormattedRead {
   void end();
 
  private:
-  const Edit& next_data_edit();
+  const detail::Edit& next_data_edit();
   // Moves on to the next piece of a line longer than the reader's buffer; false when the
   // current view ends the line (or the input).
   bool next_piece();
@@ -52,7 +53,8 @@ class FormattedRead {
   // (no line feed) before `width` is fatal.
   template <class Place>
   std::size_t take_field(std::size_t width, Place place);
-  // Applies the pending column skip; false when the line ended first.
+  // Applies the pending column skip, up to the line's end at most; the input ending there
+  // (no line feed) is fatal.
   void skip_columns();
   // The next character of the current field, or -1 at the line end. The input ending
   // (no line feed) is fatal.
@@ -61,7 +63,7 @@ class FormattedRead {
 
   RuntimeCore& io_;
   Unit& unit_;
-  FormatCursor cursor_;
+  detail::FormatCursor cursor_;
   TextReader& reader_;
   TextReader::Line line_;
   const char* pos_;

@@ -13,9 +13,11 @@ namespace record_io {
 class RecordBuffer;
 class Unit;
 
-// One list-directed write statement. Items are put into a record of at most 80 columns
-// (an item that would reach column 80 starts a new record; none is split); each record is
-// handed to the unit with a line feed. A statement without items writes an empty record.
+// One list-directed write statement. An item starts a new record when the record's length
+// and the item's (for an integer its digits, without the blank and the sign before them)
+// would reach 80 columns; an item is never split, so an integer can end in column 80 or 81,
+// and an item longer than a record stands on one of its own. Each record is handed to the
+// unit, which ends it with its line end. A statement without items writes an empty record.
 //
 //   ListWrite(io, 6).text("Number of Points & Dt (s) =").integer(nt).real(dt).end();
 class ListWrite {

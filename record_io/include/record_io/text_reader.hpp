@@ -14,12 +14,8 @@ namespace record_io {
 // never grows with the length of a line.
 class TextReader {
  public:
-  // Bytes that can always be read past the end of a view (line() or whole_lines()): what
-  // they hold is unspecified, but reading them is safe, so a scanner may look ahead a word
-  // at a time and decide afterwards how much of it counts.
-  static constexpr std::size_t lookahead = 32;
-  // Reads ask the channel for at least this many bytes (more when it suggests more): a
-  // large file is read in few system calls.
+  // The buffer's size at least (more when the channel suggests more); each read asks for
+  // the room left in it, so a large file is read in few system calls.
   static constexpr std::size_t transfer_size = 256 * 1024;
 
   explicit TextReader(ByteChannel& channel);
@@ -42,18 +38,6 @@ class TextReader {
   // skip_line().
   Line line();
 
-  // The whole lines already buffered from the read position: [begin, end) ends just after
-  // a line feed, or is empty when the current line is not buffered whole (line() then
-  // reads on). Never reads; valid until the next call of line() or skip_line().
-  struct Lines {
-    const char* begin;
-    const char* end;
-  };
-  Lines whole_lines() const {
-    const char* base = buffer_.get();
-    return {base + pos_, base + (complete_end_ > pos_ ? complete_end_ : pos_)};
-  }
-
   // The next piece of a line longer than the buffer, when `piece` (from line()) says more
   // follows: piece becomes it, and true; false, and nothing read, when it ends its line.
   bool next_piece(Line& piece) {
@@ -71,19 +55,40 @@ class TextReader {
   bool skip_line();
   // errno of a failed read, 0 when the input simply ended.
   int error() const { return error_; }
-  // The most a piece of a line holds.
-  std::size_t capacity() const { return capacity_; }
+
+ private:
+  // The layer's own: its list-directed statements read whole lines straight from the
+  // buffer, and its runtime moves the channel back over what was read ahead.
+  friend class ListRead;
+  friend class RuntimeCore;
+
+  // Bytes that can always be read past the end of a view (line() or whole_lines()): what
+  // they hold is unspecified, but reading them is safe, so a scanner may look ahead a word
+  // at a time and decide afterwards how much of it counts.
+  static constexpr std::size_t lookahead = 32;
+
+  // The whole lines already buffered from the read position: [begin, end) ends just after
+  // a line feed, or is empty when the current line is not buffered whole (line() then
+  // reads on). Never reads; valid until the next call of line() or skip_line().
+  struct Lines {
+    const char* begin;
+    const char* end;
+  };
+  Lines whole_lines() const {
+    const char* base = buffer_.get();
+    return {base + pos_, base + (complete_end_ > pos_ ? complete_end_ : pos_)};
+  }
   // Bytes read ahead of the read position.
   std::size_t read_ahead() const { return end_ - pos_; }
   // Forgets the bytes read ahead (after the channel has been moved back over them).
   void drop_read_ahead() { pos_ = end_ = scanned_ = complete_end_ = 0; }
 
- private:
   void fill();
 
   ByteChannel& channel_;
-  // capacity_ bytes, then the look-ahead bytes; those after end_ are kept defined (zeros
-  // or earlier input). The buffer is not cleared first: its pages are touched as they fill.
+  // capacity_ bytes, then the look-ahead bytes; the look-ahead bytes after end_ are kept
+  // defined (zeros or earlier input). The buffer is not cleared first: its pages are touched as
+  // they fill.
   std::size_t capacity_;
   std::unique_ptr<char[]> buffer_;
   std::size_t pos_ = 0;           // read position
