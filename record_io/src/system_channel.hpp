@@ -24,6 +24,7 @@ class SystemChannel final : public ByteChannel {
   bool close() override;
   std::size_t buffer_size() const override { return buffer_size_; }
   std::string_view line_end() const override;
+  std::optional<FileIdentity> identity() const override;
 
  private:
   int handle_;
