@@ -10,3 +10,11 @@ void run_end_list(int number);
 [[noreturn]] void on_ending_signal(int number);
 
 }  // namespace record_io::platform
+
+#ifdef _WIN32
+namespace record_io::platform {
+// A section of the main thread's work that a console event lets finish before it stops
+// the main thread (a temporary file put in place): on, then off.
+void hold_off_end(bool on);
+}  // namespace record_io::platform
+#endif

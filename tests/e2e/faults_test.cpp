@@ -183,6 +183,53 @@ TEST(Faults, AFileSizeLimitIsAReportedWriteFailureThatLeavesTheOldFile) {
   EXPECT_EQ(names_in(box), (std::vector<std::string>{"c.at2", "out.csv"}));
 }
 
+// A call of the system made to fail (through the test builds' RECORD_IO_FAULTS): a
+// failed write, sync or rename is reported and leaves the old file; a rename that cannot
+// serve (a file bound onto a mount point) writes the file in place, whole; an allocation
+// refused is reported as running out of memory.
+TEST(Faults, FailedCallsAreReportedAndLeaveTheOldFile) {
+  SKIP_UNDER_WINE("the environment is set by a POSIX shell");
+  struct Row {
+    std::string fault;
+    std::string error;  // the report's first line; empty: the run succeeds
+    std::string unit;
+    std::string format;
+  };
+  auto fault = [](const char* call, int error) {
+    return std::string(call) + ":1:" + std::to_string(error);
+  };
+  const std::string unit11 = "unit 11 named out.csv";
+  const Row rows[] = {
+      {fault("rename", EIO), std::string("write: ") + std::strerror(EIO), unit11, ""},
+      {fault("sync", ENOSPC), std::string("write: ") + std::strerror(ENOSPC), unit11, ""},
+      {fault("write", ENOSPC), std::string("write: ") + std::strerror(ENOSPC), unit11, ""},
+      {fault("rename", EBUSY), "", "", ""},
+      {fault("temporary", EACCES), "", "", ""},
+      {fault("allocate", 1), "memory: out of free space", "unit 6 (unnamed)", "list io"},
+  };
+  Sandbox box;
+  const std::string whole = merged(box, 20000);
+  const std::string old = old_file(whole.size() + 100000);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.fault);
+    box.write("out.csv", old);
+    Launch launch;
+    launch.program = "/bin/sh";
+    launch.arguments = {"-c", "RECORD_IO_FAULTS=" + row.fault + " exec \"$0\"",
+                        target().program.string()};
+    const Outcome run = box.run(kAnswers, launch);
+    if (row.error.empty()) {
+      EXPECT_TRUE(ended_normally(run));
+      EXPECT_TRUE(box.read("out.csv") == whole);
+    } else {
+      EXPECT_TRUE(aborted(run));
+      EXPECT_EQ(run.err, fatal(row.error, row.unit, row.format, Lately::writing));
+      EXPECT_TRUE(box.read("out.csv") == old);
+    }
+    EXPECT_EQ(names_in(box), (std::vector<std::string>{"c.at2", "out.csv"}));
+  }
+}
+
 // The output that is standard output's own file follows the dialogue there, in order,
 // whichever way standard output was opened.
 TEST(Faults, AnOutputThatIsStandardOutputsFileFollowsTheDialogue) {
