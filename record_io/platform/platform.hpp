@@ -1,8 +1,10 @@
 // The seam between the record I/O layer and the operating system. Every call the layer
-// makes to the system goes through these functions; platform_posix.cpp and
-// platform_windows.cpp implement them, one chosen at build time, with platform_common.cpp
-// for what the C and C++ libraries give alike on both. Failures return false or
-// -1 with errno set, so that the diagnostic can show the system's own text for them.
+// makes to the system goes through these functions, those of platform_files.hpp (files
+// written whole) and those of ending.hpp (signals and the end list); platform_posix.cpp
+// and platform_windows.cpp implement these, one chosen at build time, with
+// platform_common.cpp for what the C and C++ libraries give alike on both. Failures return
+// false or -1 with errno set, so that the diagnostic can show the system's own text for
+// them. The test builds can make chosen calls fail (faults.hpp).
 #pragma once
 
 #include <cstddef>

@@ -66,8 +66,8 @@ void release_target(Target& target);
 // A temporary file being written.
 struct Temporary {
   Handle handle = -1;
-  // Its name in target.folder; empty while it has none (Linux O_TMPFILE: it gets one only
-  // at install).
+  // Its name in target.folder (on Windows, with the folder before it); empty while it has
+  // none (Linux O_TMPFILE: it gets one only at install).
   std::string name;
 };
 
@@ -93,7 +93,8 @@ void discard_temporary(Temporary& temporary, const Target& target);
 
 // An anonymous temporary file for reading and writing, in the system's folder for them
 // (TMPDIR, or /tmp; on Windows the folder GetTempPath gives): nothing is left of it once
-// it is closed, however the process ends.
+// it is closed, however the process ends (on POSIX without unnamed files it has a name
+// for a moment, with signals blocked: only a kill in that moment leaves it).
 Handle create_spool();
 
 // The position back to the start of the file.

@@ -48,6 +48,10 @@ std::string_view SystemChannel::line_end() const {
   return platform::line_end;
 }
 
+bool SystemChannel::rewind() {
+  return platform::rewind(handle_);
+}
+
 std::optional<FileIdentity> SystemChannel::identity() const {
   platform::FileId id;
   if (handle_ < 0 || !platform::identify(handle_, id) || !id.regular) return std::nullopt;

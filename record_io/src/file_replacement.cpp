@@ -133,31 +133,31 @@ void FileReplacement::abandon() {
   platform::discard_temporary(state_->temporary, state_->target);
 }
 
-Spool::Spool() : handle_(platform::create_spool()) {
-  if (handle_ < 0) error_ = errno;
+Spool::Spool() {
+  const platform::Handle h = platform::create_spool();
+  if (h < 0) {
+    error_ = errno;
+    return;
+  }
+  file_ = std::make_unique<SystemChannel>(h, true);
 }
 
-Spool::~Spool() {
-  Spool::close();
-}
+Spool::~Spool() = default;
 
 long Spool::read(char* buffer, std::size_t size) {
-  return platform::read(handle_, buffer, size);
+  return file_ ? file_->read(buffer, size) : (errno = EBADF, -1);
 }
 
 std::size_t Spool::write(const char* data, std::size_t size) {
-  return platform::write(handle_, data, size);
+  return file_ ? file_->write(data, size) : (errno = EBADF, 0);
 }
 
 bool Spool::close() {
-  if (handle_ < 0) return true;
-  const platform::Handle h = handle_;
-  handle_ = -1;
-  return platform::close(h);
+  return !file_ || file_->close();
 }
 
 bool Spool::rewind() {
-  return platform::rewind(handle_);
+  return file_ && file_->rewind();
 }
 
 }  // namespace record_io

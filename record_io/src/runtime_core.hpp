@@ -34,7 +34,7 @@ class Unit {
   bool readable = false;
   bool writable = false;
   bool at_end = false;           // a read reached the end of a file without a final line feed
-  bool last_was_write = false;   // the last operation wrote: the file is cut at close
+  bool last_was_write = false;   // the last operation wrote: written in place, it is cut at close
   bool closed_for_exit = false;  // released by the exit hook (objects kept alive)
   // The file written whole: the writer writes to its temporary file.
   std::unique_ptr<FileReplacement> replacement;
@@ -69,7 +69,8 @@ class RuntimeCore {
     return u.reader && !u.last_was_write ? *u.reader : start_reading(u);
   }
   // The unit's writer, the channel first moved back over what its reader read ahead when
-  // the unit last read (and the file cut there, when it is named).
+  // the unit last read (and the file cut there, when it is named and written in place; a
+  // named file first written before anything is read goes to its replacement instead).
   TextWriter& writer(Unit& u) {
     return u.writer && u.last_was_write ? *u.writer : start_writing(u);
   }

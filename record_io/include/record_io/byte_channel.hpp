@@ -74,7 +74,8 @@ inline constexpr std::size_t max_name_length = 65536;
 // Opens the named file. A directory is refused (EISDIR), a name with a NUL byte (EINVAL),
 // which the system would otherwise cut short, and a name longer than max_name_length
 // (ENAMETOOLONG). A regular file opened to be written is locked against other runs
-// writing it: the open waits until they have closed it.
+// writing it: the open waits until they have closed it, and opens again the file one of
+// them put in its place meanwhile.
 OpenedFile open_file(const std::string& name, OpenStatus status);
 
 }  // namespace record_io

@@ -86,10 +86,14 @@ class FileReplacement {
   bool open_ = false;
 };
 
+class SystemChannel;
+
 // A copy of what was read from a channel that cannot be read twice (a pipe, a terminal),
 // kept in an anonymous temporary file rather than in memory (on POSIX in TMPDIR, or /tmp;
 // on Windows in the folder GetTempPath gives). Nothing is left of it once it is closed,
-// however the process ends. What is written is read back from its start after rewind().
+// however the process ends (on POSIX without unnamed files, but for a kill in the moment
+// between its making and the removal of its name). What is written is read back from its
+// start after rewind(). Its reads and writes are a system channel's.
 class Spool final : public ByteChannel {
  public:
   Spool();
@@ -106,7 +110,7 @@ class Spool final : public ByteChannel {
   bool rewind();
 
  private:
-  int handle_ = -1;
+  std::unique_ptr<SystemChannel> file_;
   int error_ = 0;
 };
 
