@@ -10,9 +10,13 @@ namespace record_io {
 
 namespace {
 
-// A replaced file is written through to the disk before it is renamed into place, so that
-// a crash of the system soon after leaves the new file whole rather than empty.
-constexpr bool sync_before_rename = true;
+// A replaced file is not written through to the disk before it is renamed into place: that
+// costs about a tenth of a 3 x 999999-point merge (16 to 25 ms more on 155) and doubles a
+// 3 x 33000-point one (7 ms on 8). A run ending in any way still leaves the old file or
+// the new one whole; only a crash of the whole system soon after a run may leave the new
+// one short where the file system does not write a file's data before a rename over
+// another (ext4, by default, does).
+constexpr bool sync_before_rename = false;
 
 }  // namespace
 
@@ -216,9 +220,9 @@ TextWriter& RuntimeCore::start_writing(Unit& u) {
   if (u.named && !u.writer && !u.reader && !u.replacement) {
     if (const auto identity = u.channel->identity()) {
       auto replacement = std::make_unique<FileReplacement>(u.name, identity);
-      if (replacement->error() == 0 && !replacement->in_place()) {
-        u.replacement = std::move(replacement);
-      }
+      // No temporary file for want of space or of the folder: the write fails.
+      if (replacement->error() != 0) fail_system(replacement->error(), "write");
+      if (!replacement->in_place()) u.replacement = std::move(replacement);
     }
   }
   // Written in place: what the file held from here on can only be followed by new records.

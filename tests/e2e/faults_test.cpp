@@ -184,7 +184,7 @@ TEST(Faults, AFileSizeLimitIsAReportedWriteFailureThatLeavesTheOldFile) {
 }
 
 // A call of the system made to fail (through the test builds' RECORD_IO_FAULTS): a
-// failed write, sync or rename is reported and leaves the old file; a rename that cannot
+// failed write, rename or temporary file is reported and leaves the old file; a rename that cannot
 // serve (a file bound onto a mount point) writes the file in place, whole; an allocation
 // refused is reported as running out of memory.
 TEST(Faults, FailedCallsAreReportedAndLeaveTheOldFile) {
@@ -201,7 +201,8 @@ TEST(Faults, FailedCallsAreReportedAndLeaveTheOldFile) {
   const std::string unit11 = "unit 11 named out.csv";
   const Row rows[] = {
       {fault("rename", EIO), std::string("write: ") + std::strerror(EIO), unit11, ""},
-      {fault("sync", ENOSPC), std::string("write: ") + std::strerror(ENOSPC), unit11, ""},
+      {fault("temporary", ENOSPC), std::string("write: ") + std::strerror(ENOSPC), unit11,
+       std::string(kRecordFormat)},
       {fault("write", ENOSPC), std::string("write: ") + std::strerror(ENOSPC), unit11, ""},
       {fault("rename", EBUSY), "", "", ""},
       {fault("temporary", EACCES), "", "", ""},

@@ -373,23 +373,31 @@ TEST(FileUnit, TheRunsEndReplacesWrittenFilesWholeOrLeavesThemAsTheyWere) {
   }
 }
 
-// A replacement that cannot be put in place ends the run with a report, the old file kept.
+// A replacement that cannot be made or put in place ends the run with a report, the old
+// file kept.
 TEST(FileUnit, AFailedReplacementIsReportedAndLeavesTheOldFile) {
   using platform::Call;
-  const Call calls[] = {Call::rename, Call::sync};
+  const struct {
+    Call call;
+    int error;
+    const char* format;  // the failure comes at the end, or at the start of the first write
+  } rows[] = {{Call::rename, EIO, ""}, {Call::temporary, ENOSPC, "last format: (I3)\n"}};
   const Format f("(I3)");
-  for (const Call call : calls) {
+  for (const auto& row : rows) {
     ScratchDir scratch;
     const std::string out = scratch.path("out.csv");
     write_file(out, "old\n");
     Console console;
     console.io().open(11, out, OpenStatus::unknown);
-    FormattedWrite(console.io(), 11, f).integer(1).end();
-    platform::fail_call(call, 1, EIO);
-    EXPECT_EQ(console.fatal([&] { console.io().stop(); }),
-              "write: " + std::string(std::strerror(EIO)) + "\napparent state: unit 11 named " +
-                  out + "\nlately writing sequential formatted external IO\n");
-    platform::fail_call(call, 0, 0);
+    platform::fail_call(row.call, 1, row.error);
+    EXPECT_EQ(console.fatal([&] {
+      FormattedWrite(console.io(), 11, f).integer(1).end();
+      console.io().stop();
+    }),
+              "write: " + std::string(std::strerror(row.error)) +
+                  "\napparent state: unit 11 named " + out + "\n" + row.format +
+                  "lately writing sequential formatted external IO\n");
+    platform::fail_call(row.call, 0, 0);
     EXPECT_EQ(read_file(out), "old\n");
     EXPECT_EQ(names_in(scratch), std::vector<std::string>{"out.csv"});
   }
