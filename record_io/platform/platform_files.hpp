@@ -57,6 +57,13 @@ struct Target {
   std::int64_t group = -1;
 };
 
+// A file held open cannot be renamed over (Windows): who holds it must close it first.
+#ifdef _WIN32
+inline constexpr bool open_files_block_renames = true;
+#else
+inline constexpr bool open_files_block_renames = false;
+#endif
+
 // Finds what `name` leads to. Refused: a directory (EISDIR), a regular file that this
 // process may not write (EACCES), a name that cannot be followed (the system's error).
 bool find_target(const std::string& name, Target& target);

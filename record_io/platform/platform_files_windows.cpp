@@ -364,9 +364,11 @@ bool install_temporary(Temporary& temporary, const Target& target, bool sync) {
       } else if (!replace_file(temporary.name, into)) {
         error = errno_of(::GetLastError());
       }
-      // A rename that cannot serve there (another volume, a file the system holds):
-      // the bytes are copied over the file in place.
-      if ((error == EXDEV || error == EBUSY) && target.kind == FileKind::regular) {
+      // A rename that cannot serve there (another volume, a file another program holds
+      // open, as a second run waiting for its lock does): the bytes are copied over the
+      // file in place.
+      if ((error == EXDEV || error == EBUSY || error == EACCES) &&
+          target.kind == FileKind::regular) {
         error = copy_in_place(temporary.name, into) ? 0 : errno;
       }
     }

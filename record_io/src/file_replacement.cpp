@@ -105,7 +105,7 @@ FileReplacement::~FileReplacement() {
   abandon();
 }
 
-bool FileReplacement::commit(bool sync) {
+bool FileReplacement::commit(bool sync, ByteChannel* held) {
   if (!open_) {
     errno = EBADF;
     return false;
@@ -119,7 +119,16 @@ bool FileReplacement::commit(bool sync) {
     return cut;
   }
   channel_.reset();
-  return platform::install_temporary(state_->temporary, state_->target, sync);
+  bool held_closed = true;
+  if (held && platform::open_files_block_renames) held_closed = held->close();
+  const int error = errno;
+  bool ok = platform::install_temporary(state_->temporary, state_->target, sync);
+  if (!held_closed) {
+    if (ok) errno = error;
+    ok = false;
+  }
+  if (held && !platform::open_files_block_renames && !held->close() && ok) ok = false;
+  return ok;
 }
 
 void FileReplacement::abandon() {

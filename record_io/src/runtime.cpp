@@ -108,10 +108,16 @@ void RuntimeCore::close(int unit) {
   if (!u.channel) return;
   bool wrote = u.last_was_write;
   if (u.writer && !u.writer->flush()) fail_system(errno, "write");
+  // The records written through a standard stream's buffer go out now, reported as the
+  // file's when that fails.
+  if (Unit* s = u.shares >= 0 ? &units_[static_cast<std::size_t>(u.shares)] : nullptr;
+      s && s->writer && !s->writer->flush()) {
+    fail_system(errno, "write");
+  }
   if (u.replacement) {
     u.reader.reset();
     u.writer.reset();
-    if (!u.replacement->commit(sync_before_rename)) fail_system(errno, "write");
+    if (!u.replacement->commit(sync_before_rename, u.channel.get())) fail_system(errno, "write");
   } else if (wrote && u.shares < 0 && !u.channel->cut()) {
     fail(truncation_failed, "endfile");
   }
@@ -155,7 +161,7 @@ void RuntimeCore::shutdown(Ending how) noexcept {
         if (how == Ending::normal && can_flush && u.writer->flush()) {
           u.writer.reset();
           u.reader.reset();
-          u.replacement->commit(sync_before_rename);
+          u.replacement->commit(sync_before_rename, u.channel.get());
         } else {
           u.writer.reset();
           u.reader.reset();

@@ -258,6 +258,13 @@ TEST(Faults, AnOutputThatIsStandardOutputsFileFollowsTheDialogue) {
     EXPECT_TRUE(ended_normally(box.run(answers, launch)));
     EXPECT_TRUE(box.read("log.txt") == row.after) << box.read("log.txt").size() << " bytes";
   }
+  // Its records failing to get out are the file's failure, reported.
+  Launch limited_log = limited("-f 64");
+  limited_log.arguments[1] += " > log.txt";
+  const Outcome run = box.run(answers, limited_log);
+  EXPECT_TRUE(aborted(run));
+  EXPECT_EQ(run.err, fatal(std::string("write: ") + std::strerror(EFBIG),
+                           "unit 11 named /dev/stdout", "", Lately::writing));
 }
 
 // A file that may be written but not read is a valid output.

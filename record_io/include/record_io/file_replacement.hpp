@@ -72,7 +72,10 @@ class FileReplacement {
   // written through to the disk first when `sync`. Everything written must have been
   // handed to channel() first. False with errno set when that fails: the file is then as
   // it was, and the temporary file is gone.
-  bool commit(bool sync = true);
+  // `held`: the caller's own channel on the file (see the constructor), closed too:
+  // after the rename, so that its lock lasts until the new file is in place, or before it
+  // where a file held open cannot be replaced (Windows).
+  bool commit(bool sync = true, ByteChannel* held = nullptr);
   // Leaves the file as it was and removes the temporary file (in place: closes the file).
   void abandon();
 
