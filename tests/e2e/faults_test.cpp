@@ -4,6 +4,7 @@
 // standard output's own file, readers that go away, lines of hundreds of megabytes.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -229,6 +230,39 @@ TEST(Faults, FailedCallsAreReportedAndLeaveTheOldFile) {
     }
     EXPECT_EQ(names_in(box), (std::vector<std::string>{"c.at2", "out.csv"}));
   }
+}
+
+// A full file system, and an output that is a file bound onto another (a container's file
+// volume: no rename can replace it), where this process may mount them (as root, given
+// the capability); the file-size limit and the faults above stand in for them elsewhere.
+TEST(Faults, AFullFileSystemLeavesTheOldFileAndABoundFileIsWrittenInPlace) {
+  SKIP_UNDER_WINE("mounts are Linux's");
+  Sandbox box;
+  const std::string whole = merged(box, 20000);
+  const std::filesystem::path small = box.path("small");
+  std::filesystem::create_directory(small);
+  if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1m") != 0) {
+    GTEST_SKIP() << "no mount here: " << std::strerror(errno);
+  }
+  // Room for the old file, not for the new one beside it.
+  box.write("small/out.csv", old_file(500000));
+  std::filesystem::copy_file(box.path("c.at2"), box.path("small/c.at2"));
+  const Outcome full = box.run("small/c.at2\nsmall/c.at2\nsmall/c.at2\nsmall/out.csv\n");
+  EXPECT_TRUE(aborted(full));
+  EXPECT_EQ(full.err, fatal(std::string("write: ") + std::strerror(ENOSPC),
+                            "unit 11 named small/out.csv", "", Lately::writing));
+  EXPECT_TRUE(box.read("small/out.csv") == old_file(500000));
+  ::umount(small.c_str());
+
+  box.write("volume.csv", old_file(whole.size() * 2));
+  box.write("out.csv", "");
+  ASSERT_EQ(::mount(box.path("volume.csv").c_str(), box.path("out.csv").c_str(), nullptr, MS_BIND,
+                    nullptr),
+            0);
+  EXPECT_TRUE(ended_normally(box.run(kAnswers)));
+  ::umount(box.path("out.csv").c_str());
+  EXPECT_TRUE(box.read("volume.csv") == whole);
+  EXPECT_EQ(names_in(box), (std::vector<std::string>{"c.at2", "out.csv", "small", "volume.csv"}));
 }
 
 // The output that is standard output's own file follows the dialogue there, in order,

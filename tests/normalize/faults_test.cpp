@@ -3,6 +3,7 @@
 // a file-size limit, failing system calls. An output is replaced whole or left byte for
 // byte as it was, with no temporary file left behind.
 #include <signal.h>
+#include <sys/mount.h>
 
 #include <cerrno>
 #include <chrono>
@@ -261,6 +262,26 @@ TEST(Faults, FailedCallsAreReportedAndLeaveTheOldFile) {
   const Outcome o = box.run("", by_shell("", "big.at2 /dev/stdout 1<>out.at2"));
   EXPECT_EQ(o.exit_status, 0) << o.err;
   EXPECT_TRUE(box.read("out.at2") == box.read("ref.at2"));
+}
+
+// An output bound onto another file (a container's file volume) cannot be renamed over:
+// it is written in place, and cut after the record.
+TEST(Faults, ABoundOutputIsWrittenInPlace) {
+  SKIP_UNDER_WINE("mounts are Linux's");
+  Sandbox box;
+  box.write("rec.at2", record(2000, 0, ".25"));
+  ASSERT_EQ(box.run("", normalize({"rec.at2", "ref.at2"})).exit_status, 0);
+  box.write("volume.at2", std::string(200000, 'o'));
+  box.write("out.at2", "");
+  if (::mount(box.path("volume.at2").c_str(), box.path("out.at2").c_str(), nullptr, MS_BIND,
+              nullptr) != 0) {
+    GTEST_SKIP() << "no mount here: " << std::strerror(errno);
+  }
+  const Outcome o = box.run("", normalize({"rec.at2", "out.at2"}));
+  ::umount(box.path("out.at2").c_str());
+  EXPECT_EQ(o.exit_status, 0) << o.err;
+  EXPECT_TRUE(box.read("volume.at2") == box.read("ref.at2"));
+  EXPECT_EQ(temporaries(box), std::vector<std::string>{});
 }
 
 TEST(Faults, RunningOutOfMemoryIsReported) {
