@@ -86,6 +86,11 @@ void catch_all_terminations() {
 void ignore_write_signals(bool) {}  // Windows has neither signal
 
 void end_by_signal(int number) {
+  // Ctrl-C and Ctrl-Break (and the console closed) end a program as the system's own
+  // handler would, had it not been caught.
+  if (number == SIGINT || number == SIGBREAK) {
+    ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(STATUS_CONTROL_C_EXIT));
+  }
   std::signal(number, SIG_DFL);
   std::raise(number);
   ::_exit(3);  // not reached: the signal ends the process
