@@ -1,8 +1,10 @@
 // The seam between the record I/O layer and the operating system. Every call the layer
-// makes to the system goes through these functions; platform_posix.cpp and
-// platform_windows.cpp implement them, one chosen at build time, with platform_common.cpp
-// for what the C and C++ libraries give alike on both. Failures return false or
-// -1 with errno set, so that the diagnostic can show the system's own text for them.
+// makes to the system goes through these functions, those of platform_files.hpp (files
+// written whole) and those of ending.hpp (signals and the end list); platform_posix.cpp
+// and platform_windows.cpp implement these, one chosen at build time, with
+// platform_common.cpp for what the C and C++ libraries give alike on both. Failures return
+// false or -1 with errno set, so that the diagnostic can show the system's own text for
+// them. The test builds can make chosen calls fail (faults.hpp).
 #pragma once
 
 #include <cstddef>
@@ -43,8 +45,9 @@ bool close(Handle h);
 
 enum class Access {
   read,          // an existing file, read only
-  update,        // an existing file, read and written, not emptied; a FIFO, device or socket
-                 // for writing only (a reader of its own FIFO would never see a broken pipe)
+  update,        // an existing file, read and written, not emptied (written only when it
+                 // may not be read); a FIFO, device or socket for writing only (a reader of
+                 // its own FIFO would never see a broken pipe)
   create_update  // created when missing, then as update
 };
 // Opens the named file; -1 on failure. A directory is refused with EISDIR.
@@ -55,35 +58,15 @@ Handle open(const std::string& name, Access access);
 // nothing is held.
 void lock_for_writing(Handle h);
 
-// --- The process ---
+// --- The process (the signals and the end list: ending.hpp) ---
 
-// Called once, first: the standard streams carry bytes unchanged (line ends are the
-// layer's business).
+// Called once, first: any of the standard handles 0, 1 and 2 that is closed is given the
+// null device, so that no file the process opens takes its number (and what would have
+// gone to a closed stream is lost, as a write to it would be); the standard streams carry
+// bytes unchanged (line ends are the layer's business).
 void prepare_standard_streams();
-
-// The signals the layer names (SIGINT, SIGTERM, SIGFPE, SIGABRT), and every other.
-enum class Signal { interrupt, termination, floating_point, abort, other };
-Signal signal_of(int number);
-// Installs `handler`, given the signal's number, for every signal whose default action ends
-// the process and that can be caught (hangup, interrupt, quit, the faults, the user, alarm
-// and real-time signals, ...), but for one that is ignored or has a handler already (as
-// the process started, or a sanitizer's): those stay as they are. Every signal is blocked
-// while the handler runs. One handler serves the process: a later call replaces it.
-void catch_ending_signals(void (*handler)(int number));
-// The layer's signals: catch_ending_signals, and the termination, floating-point and abort
-// signals handled even when ignored as the process started. The broken-pipe and file-size
-// signals are ignored instead: the write they would end fails with EPIPE or EFBIG.
-void install_signal_handlers(void (*handler)(int number));
-// Ends the process by the signal `number` with the system's default action for it (a
-// status the shell shows as killed by it, and a core file where the system's settings
-// give one); safe in a signal handler.
-[[noreturn]] void end_by_signal(int number);
-// Runs `hook` when the process ends through exit_process.
-void at_exit(void (*hook)());
 // Writes text to standard error without buffering; safe in a signal handler.
 void write_error_text(std::string_view text);
-// Ends the process with status, after the hooks of at_exit.
-[[noreturn]] void exit_process(int status);
 // Ends the process with status at once; safe in a signal handler.
 [[noreturn]] void exit_now(int status);
 // Ends the process abnormally through the C runtime's abort, without a message of the

@@ -1,6 +1,8 @@
 // Files written whole on POSIX systems: the temporary file is an unnamed one (Linux
 // O_TMPFILE) where the folder's file system makes them, linked into place at the end, and a
-// hidden named one elsewhere; a rename puts it over the target.
+// hidden named one elsewhere; a rename puts it over the target. Every step after
+// find_target works through the target's folder handle (openat, linkat, renameat,
+// unlinkat).
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -12,6 +14,8 @@
 #include <memory>
 #include <string>
 
+#include "ending.hpp"
+#include "faults.hpp"
 #include "platform_files.hpp"
 
 namespace record_io::platform {
@@ -20,10 +24,14 @@ namespace {
 
 // --- Signals ---
 
-// Names of temporary files to remove when a signal ends the process. Changed only while
-// every signal is blocked, so that the handler never sees a change half made.
+// Temporary files to remove when the process ends, by folder and name. Changed only while
+// every signal is blocked, so that the end list never sees a change half made.
+struct Pending {
+  int folder;
+  char* name;  // null: a free slot
+};
 constexpr int pending_slots = 16;
-char* volatile pending[pending_slots] = {};
+volatile Pending pending[pending_slots] = {};
 
 class SignalsBlocked {
  public:
@@ -41,13 +49,14 @@ class SignalsBlocked {
 };
 
 // With signals blocked.
-bool add_pending(const std::string& name) {
-  for (char* volatile& slot : pending) {
-    if (slot) continue;
+bool add_pending(int folder, const std::string& name) {
+  for (volatile Pending& slot : pending) {
+    if (slot.name) continue;
     auto* copy = new char[name.size() + 1];
     name.copy(copy, name.size());
     copy[name.size()] = '\0';
-    slot = copy;
+    slot.folder = folder;
+    slot.name = copy;
     return true;
   }
   errno = EMFILE;
@@ -55,29 +64,29 @@ bool add_pending(const std::string& name) {
 }
 
 // With signals blocked.
-void drop_pending(const std::string& name) {
-  for (char* volatile& slot : pending) {
-    if (slot && name == slot) {
-      char* copy = slot;
-      slot = nullptr;
+void drop_pending(int folder, const std::string& name) {
+  for (volatile Pending& slot : pending) {
+    if (slot.name && slot.folder == folder && name == slot.name) {
+      char* copy = slot.name;
+      slot.name = nullptr;
       delete[] copy;
     }
   }
 }
 
-void on_ending_signal(int number) {
-  for (char* name : pending) {
-    if (name) ::unlink(name);
+// The end list's action: only unlinkat, safe in a signal handler.
+void remove_pending(int) {
+  for (const volatile Pending& slot : pending) {
+    if (slot.name) ::unlinkat(slot.folder, slot.name, 0);
   }
-  // Then the signal's own action: the process ends as that signal ends it.
-  end_by_signal(number);
 }
 
 void watch_signals() {
   static bool watched = false;
   if (watched) return;
   watched = true;
-  catch_ending_signals(on_ending_signal);
+  at_end(remove_pending);
+  catch_ending_signals();
 }
 
 // --- Names ---
@@ -104,10 +113,10 @@ void split(const std::string& path, std::string& folder, std::string& file_name)
   file_name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool read_link(const std::string& path, std::string& text) {
+bool read_link(int folder, const std::string& path, std::string& text) {
   for (std::size_t size = 256;; size *= 2) {
     std::unique_ptr<char[]> buffer(new char[size]);
-    const ssize_t n = ::readlink(path.c_str(), buffer.get(), size);
+    const ssize_t n = ::readlinkat(folder, path.c_str(), buffer.get(), size);
     if (n < 0) return false;
     if (static_cast<std::size_t>(n) < size) {
       text.assign(buffer.get(), static_cast<std::size_t>(n));
@@ -117,7 +126,8 @@ bool read_link(const std::string& path, std::string& text) {
 }
 
 // `name` with its symbolic links followed, to a file that is not a link or to the name a
-// dangling link gives.
+// dangling link gives. A link's text is taken from where the link is: a relative one
+// from the link's folder, an absolute one as it stands.
 bool follow_links(const std::string& name, std::string& path) {
   constexpr int longest_chain = 40;
   path = name;
@@ -126,7 +136,7 @@ bool follow_links(const std::string& name, std::string& path) {
     if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
     if (!S_ISLNK(st.st_mode)) return true;
     std::string link;
-    if (!read_link(path, link)) return false;
+    if (!read_link(AT_FDCWD, path, link)) return false;
     if (link.empty()) {
       errno = ENOENT;
       return false;
@@ -144,13 +154,40 @@ bool follow_links(const std::string& name, std::string& path) {
   return false;
 }
 
-// Writes the folder's entries through to the disk, so that the rename lasts too. Best
-// effort: some systems cannot open a folder or sync one.
-void sync_folder(const std::string& folder) {
-  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+bool fail_with(int error) {
+  errno = error;
+  return false;
+}
+
+// The folder, open for the calls "at" it: for reading where it may be read (so that it
+// can be synced), otherwise only as a place (O_PATH).
+int open_folder(const std::string& folder) {
+  const char* name = folder.empty() ? "." : folder.c_str();
+  int fd = ::open(name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#ifdef O_PATH
+  if (fd < 0 && errno == EACCES) fd = ::open(name, O_PATH | O_DIRECTORY | O_CLOEXEC);
+#endif
+  return fd;
+}
+
+// The file `file_name` of the folder is a mount point: a rename cannot replace it.
+bool mount_point(int folder, const std::string& file_name, const struct stat& file) {
+  struct stat here {};
+  if (::fstat(folder, &here) == 0 && here.st_dev != file.st_dev) return true;
+#if defined(STATX_MNT_ID) && defined(AT_EMPTY_PATH)
+  // A file bound onto another of the same file system keeps its device: the mount ids
+  // tell them apart.
+  struct statx a {};
+  struct statx b {};
+  if (::statx(folder, file_name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &a) == 0 &&
+      ::statx(folder, "", AT_EMPTY_PATH, STATX_MNT_ID, &b) == 0 &&
+      (a.stx_mask & b.stx_mask & STATX_MNT_ID) != 0) {
+    return a.stx_mnt_id != b.stx_mnt_id;
+  }
+#else
+  (void)file_name;
+#endif
+  return false;
 }
 
 #ifdef O_TMPFILE
@@ -158,21 +195,53 @@ std::string descriptor_path(int fd) {
   return "/proc/self/fd/" + std::to_string(fd);
 }
 
-// Gives the unnamed file a name; EEXIST when that name is taken.
-bool link_unnamed(int fd, const std::string& name) {
+// Gives the unnamed file a name in the folder; EEXIST when that name is taken.
+bool link_unnamed(int fd, int folder, const std::string& name) {
 #ifdef AT_EMPTY_PATH
   // Needs a capability most processes lack; the way through /proc serves the others.
-  if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return true;
+  if (::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) return true;
   if (errno == EEXIST) return false;
 #endif
-  return ::linkat(AT_FDCWD, descriptor_path(fd).c_str(), AT_FDCWD, name.c_str(),
-                  AT_SYMLINK_FOLLOW) == 0;
+  return ::linkat(AT_FDCWD, descriptor_path(fd).c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) ==
+         0;
 }
 #endif
 
-bool fail_with(int error) {
-  errno = error;
-  return false;
+// The rename is refused because renames cannot serve there, not because of the files.
+bool rename_cannot_serve(int error) {
+  return error == EBUSY || error == EXDEV || error == EPERM || error == EINVAL || error == ENOSYS ||
+         error == ENOTSUP || error == EOPNOTSUPP;
+}
+
+// Copies the whole of `from` over the file `file_name` of `folder`, then cuts it there.
+bool copy_in_place(int from, int folder, const std::string& file_name) {
+  if (::lseek(from, 0, SEEK_SET) != 0) return false;
+  const int to = ::openat(folder, file_name.c_str(), O_WRONLY | O_CLOEXEC);
+  if (to < 0) return false;
+  static char block[64 * 1024];  // signals are blocked: one copy at a time
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = ::read(from, block, sizeof block);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    ssize_t done = 0;
+    while (ok && done < n) {
+      const ssize_t put = ::write(to, block + done, static_cast<std::size_t>(n - done));
+      if (put < 0 && errno == EINTR) continue;
+      ok = put > 0;
+      done += put > 0 ? put : 0;
+    }
+    if (!ok) break;
+  }
+  const off_t end = ::lseek(to, 0, SEEK_CUR);
+  ok = ok && end >= 0 && ::ftruncate(to, end) == 0;
+  const int error = errno;
+  ok = ::close(to) == 0 && ok;
+  if (!ok && errno == 0) errno = error;
+  return ok;
 }
 
 }  // namespace
@@ -186,8 +255,17 @@ bool identify(Handle h, FileId& id) {
   return true;
 }
 
+bool leads_to(const std::string& name, Handle h) {
+  struct stat named {};
+  struct stat held {};
+  if (::stat(name.c_str(), &named) != 0) return errno == ENOENT;
+  return ::fstat(h, &held) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino;
+}
+
 bool find_target(const std::string& name, Target& target) {
+  release_target(target);
   target = Target{};
+  target.name = name;
   struct stat st {};
   if (::stat(name.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return fail_with(EISDIR);
@@ -197,35 +275,49 @@ bool find_target(const std::string& name, Target& target) {
   }
   target.path = name;
   if (target.kind != FileKind::other && !follow_links(name, target.path)) return false;
+  split(target.kind == FileKind::other ? name : target.path, target.folder, target.file_name);
+  if (target.file_name.empty()) return fail_with(EISDIR);  // "folder/"
+  if (target.kind == FileKind::other) return true;
+  target.folder_handle = open_folder(target.folder);
+  if (target.folder_handle < 0) return false;
   if (target.kind == FileKind::regular) {
     // The links must lead to the file the name opens; where they do not (a link of the
     // system's own, such as /dev/stdout on a deleted file), the file is written in place.
     struct stat found {};
-    if (::stat(target.path.c_str(), &found) != 0 || found.st_dev != st.st_dev ||
-        found.st_ino != st.st_ino) {
+    if (::fstatat(target.folder_handle, target.file_name.c_str(), &found, AT_SYMLINK_NOFOLLOW) !=
+            0 ||
+        found.st_dev != st.st_dev || found.st_ino != st.st_ino ||
+        mount_point(target.folder_handle, target.file_name, found)) {
       target.kind = FileKind::other;
-      target.path = name;
-    } else if (::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0) {
-      return false;
+    } else if (::faccessat(target.folder_handle, target.file_name.c_str(), W_OK, AT_EACCESS) != 0) {
+      const int error = errno;
+      release_target(target);
+      return fail_with(error);
     }
+    target.id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                 true};
     target.mode = st.st_mode & 07777;
     target.owner = st.st_uid;
     target.group = st.st_gid;
   }
-  split(target.path, target.folder, target.file_name);
-  if (target.file_name.empty()) return fail_with(EISDIR);  // "folder/"
   return true;
+}
+
+void release_target(Target& target) {
+  if (target.folder_handle >= 0) ::close(target.folder_handle);
+  target.folder_handle = -1;
 }
 
 bool create_temporary(const Target& target, Temporary& temporary) {
   watch_signals();
   temporary = Temporary{};
+  if (refused(Call::temporary)) return false;
+  const int folder = target.folder_handle;
   // A new file gets the mode bits a new file gets (the umask, a default ACL); one that
   // replaces a file stays private until it is given that file's mode.
   const mode_t mode = target.kind == FileKind::missing ? 0666 : 0600;
 #ifdef O_TMPFILE
-  const int fd = ::open(target.folder.empty() ? "." : target.folder.c_str(),
-                        O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+  const int fd = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
   if (fd >= 0) {
     struct stat st {};
     // Linked into place through /proc (or a capability): without /proc, a named one.
@@ -238,15 +330,15 @@ bool create_temporary(const Target& target, Temporary& temporary) {
 #endif
   const SignalsBlocked blocked;
   for (int k = 0; k < name_tries; ++k) {
-    std::string name = temporary_name(target.folder, target.file_name, random_number());
-    const int named = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    std::string name = temporary_name("", target.file_name, random_number());
+    const int named = ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (named < 0) {
       if (errno == EEXIST) continue;
       return false;
     }
-    if (!add_pending(name)) {
+    if (!add_pending(folder, name)) {
       const int error = errno;
-      ::unlink(name.c_str());
+      ::unlinkat(folder, name.c_str(), 0);
       ::close(named);
       return fail_with(error);
     }
@@ -257,8 +349,9 @@ bool create_temporary(const Target& target, Temporary& temporary) {
   return fail_with(EEXIST);
 }
 
-bool install_temporary(Temporary& temporary, const Target& target) {
+bool install_temporary(Temporary& temporary, const Target& target, bool sync) {
   const int fd = temporary.handle;
+  const int folder = target.folder_handle;
   bool ok = true;
   if (target.kind == FileKind::regular) {
     const auto owner = static_cast<uid_t>(target.owner);
@@ -267,11 +360,19 @@ bool install_temporary(Temporary& temporary, const Target& target) {
     if (::fchown(fd, owner, group) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), group);
     ok = ::fchmod(fd, static_cast<mode_t>(target.mode)) == 0;
   }
-  ok = ok && ::fsync(fd) == 0;
+  ok = ok && (!sync || (!refused(Call::sync) && ::fsync(fd) == 0));
   if (!ok) {
     const int error = errno;
-    discard_temporary(temporary);
+    discard_temporary(temporary, target);
     return fail_with(error);
+  }
+  // What the name leads to now: a symbolic link put there since it was checked is followed.
+  Target moved;
+  const Target* into = &target;
+  struct stat now {};
+  if (::fstatat(folder, target.file_name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+      S_ISLNK(now.st_mode) && find_target(target.name, moved) && moved.kind != FileKind::other) {
+    into = &moved;
   }
   int error = 0;
   {
@@ -279,8 +380,8 @@ bool install_temporary(Temporary& temporary, const Target& target) {
     std::string& name = temporary.name;
 #ifdef O_TMPFILE
     for (int k = 0; name.empty() && k < name_tries; ++k) {
-      std::string candidate = temporary_name(target.folder, target.file_name, random_number());
-      if (link_unnamed(fd, candidate)) {
+      std::string candidate = temporary_name("", target.file_name, random_number());
+      if (link_unnamed(fd, folder, candidate)) {
         name = std::move(candidate);
       } else if (errno != EEXIST) {
         break;
@@ -288,27 +389,37 @@ bool install_temporary(Temporary& temporary, const Target& target) {
     }
     if (name.empty()) error = errno != 0 ? errno : EEXIST;
 #endif
+    if (error == 0) {
+      if (refused(Call::rename) ||
+          ::renameat(folder, name.c_str(), into->folder_handle, into->file_name.c_str()) != 0) {
+        error = errno;
+        if (rename_cannot_serve(error) && into->kind == FileKind::regular) {
+          error = copy_in_place(fd, into->folder_handle, into->file_name) ? 0 : errno;
+        }
+        ::unlinkat(folder, name.c_str(), 0);
+      }
+    } else if (!name.empty()) {
+      ::unlinkat(folder, name.c_str(), 0);
+    }
     // close() may report what the sync did not (on a network file system).
     if (::close(fd) != 0 && error == 0) error = errno;
     temporary.handle = -1;
-    if (!name.empty()) {
-      if (error == 0 && ::rename(name.c_str(), target.path.c_str()) != 0) error = errno;
-      if (error != 0) ::unlink(name.c_str());
-      drop_pending(name);
-      name.clear();
-    }
+    if (!name.empty()) drop_pending(folder, name);
+    name.clear();
   }
-  if (error != 0) return fail_with(error);
-  sync_folder(target.folder);
-  return true;
+  // The folder's entries through to the disk, so that the rename lasts too. Best effort:
+  // some systems cannot sync a folder.
+  if (error == 0 && sync) ::fsync(into->folder_handle);
+  release_target(moved);
+  return error == 0 || fail_with(error);
 }
 
-void discard_temporary(Temporary& temporary) {
+void discard_temporary(Temporary& temporary, const Target& target) {
   {
     const SignalsBlocked blocked;
     if (!temporary.name.empty()) {
-      ::unlink(temporary.name.c_str());
-      drop_pending(temporary.name);
+      ::unlinkat(target.folder_handle, temporary.name.c_str(), 0);
+      drop_pending(target.folder_handle, temporary.name);
       temporary.name.clear();
     }
   }
@@ -317,6 +428,7 @@ void discard_temporary(Temporary& temporary) {
 }
 
 Handle create_spool() {
+  if (refused(Call::temporary)) return -1;
   const char* variable = std::getenv("TMPDIR");
   const std::string folder = variable && *variable ? variable : "/tmp";
 #ifdef O_TMPFILE

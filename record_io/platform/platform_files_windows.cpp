@@ -1,7 +1,9 @@
 // Files written whole on Windows: a hidden named temporary file beside the target, opened
 // so that it can be removed while it is open, put over the target by MoveFileEx; a console
-// event (Ctrl-C, Ctrl-Break, the console closed, log-off, shut-down) removes it before the
-// process ends as the event ends it. A process ended by force (TerminateProcess) leaves it.
+// event (Ctrl-C, Ctrl-Break, the console closed, log-off, shut-down) removes it through the
+// end list before the process ends as the event ends it. A process ended by force
+// (TerminateProcess) leaves it. Names are resolved by path: the target is checked again
+// just before the move.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -10,6 +12,9 @@
 #include <cstdint>
 #include <string>
 
+#include "ending.hpp"
+#include "ending_list.hpp"
+#include "faults.hpp"
 #include "platform_files.hpp"
 
 namespace record_io::platform {
@@ -68,39 +73,33 @@ HANDLE system_handle(Handle h) {
 
 // --- Console events ---
 
-// Names of temporary files to remove when a console event ends the process. The handler
-// runs on a thread of its own: the lock keeps it from removing a file while it is being
-// put in place, and `interrupted` keeps one from being put in place once it is removed.
-CRITICAL_SECTION lock;
+// Names of temporary files to remove when the process ends, through the end list. A
+// console event stops the main thread before it runs the list, but never while the main
+// thread changes the list or puts a file in place (hold_off_end): the list then stands
+// still, and a file is removed only if it was not put in place.
 constexpr int pending_slots = 16;
 std::string* pending[pending_slots] = {};
-bool interrupted = false;
 
 class Locked {
  public:
-  Locked() { ::EnterCriticalSection(&lock); }
-  ~Locked() { ::LeaveCriticalSection(&lock); }
+  Locked() { hold_off_end(true); }
+  ~Locked() { hold_off_end(false); }
   Locked(const Locked&) = delete;
   Locked& operator=(const Locked&) = delete;
 };
 
-BOOL WINAPI on_console_event(DWORD) {
-  const Locked locked;
+void remove_pending(int) {
   for (std::string* name : pending) {
     if (name) ::DeleteFileA(name->c_str());
   }
-  interrupted = true;
-  // The next handler, the system's own unless another was set, ends the process as the
-  // event ends it.
-  return FALSE;
 }
 
 void watch_console() {
   static bool watched = false;
   if (watched) return;
   watched = true;
-  ::InitializeCriticalSection(&lock);
-  ::SetConsoleCtrlHandler(on_console_event, TRUE);
+  at_end(remove_pending);
+  catch_ending_signals();
 }
 
 // With the lock held.
@@ -212,8 +211,13 @@ bool identify(Handle h, FileId& id) {
   return true;
 }
 
+bool leads_to(const std::string&, Handle) {
+  return true;  // an open file cannot be replaced here
+}
+
 bool find_target(const std::string& name, Target& target) {
   target = Target{};
+  target.name = name;
   target.path = name;
   // Devices and pipes by their own names (\\.\pipe\..., \\.\COM1): opening a pipe to look
   // at it would take one of its connections.
@@ -248,6 +252,9 @@ bool find_target(const std::string& name, Target& target) {
       } else {
         target.kind = FileKind::regular;
         target.mode = info.dwFileAttributes & kept_attributes;
+        target.id = {info.dwVolumeSerialNumber,
+                     (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+                     true};
       }
     }
   }
@@ -256,9 +263,12 @@ bool find_target(const std::string& name, Target& target) {
   return true;
 }
 
+void release_target(Target&) {}
+
 bool create_temporary(const Target& target, Temporary& temporary) {
   watch_console();
   temporary = Temporary{};
+  if (refused(Call::temporary)) return false;
   for (int k = 0; k < name_tries; ++k) {
     std::string name = temporary_name(target.folder, target.file_name, random_number());
     // Shared for deletion: the console handler can remove it while it is open.
@@ -292,30 +302,84 @@ bool create_temporary(const Target& target, Temporary& temporary) {
   return fail_with(EEXIST);
 }
 
-bool install_temporary(Temporary& temporary, const Target& target) {
+namespace {
+
+// The file a path reaches now; false when it reaches none.
+bool file_at(const std::string& path, FileId& id) {
+  const HANDLE file = open_to_inspect(path);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool ok = ::GetFileInformationByHandle(file, &info) != 0;
+  ::CloseHandle(file);
+  id = {info.dwVolumeSerialNumber,
+        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, true};
+  return ok;
+}
+
+// Copies the whole of the file `from` over `to` in place, then cuts it there.
+bool copy_in_place(const std::string& from, const std::string& to) {
+  const int in = ::_open(from.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+  if (in < 0) return false;
+  const int out = ::_open(to.c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT);
+  bool ok = out >= 0;
+  static char block[64 * 1024];
+  for (int n = 0; ok && (n = ::_read(in, block, sizeof block)) != 0;) {
+    ok = n > 0 && ::_write(out, block, static_cast<unsigned>(n)) == n;
+  }
+  ok = ok && ::_chsize_s(out, ::_lseeki64(out, 0, SEEK_CUR)) == 0;
+  const int error = errno;
+  if (out >= 0) ::_close(out);
+  ::_close(in);
+  errno = error;
+  return ok;
+}
+
+}  // namespace
+
+bool install_temporary(Temporary& temporary, const Target& target, bool sync) {
   // Written through to the disk (FlushFileBuffers), then closed: an open file cannot be
   // renamed.
-  int error = ::_commit(temporary.handle) == 0 ? 0 : errno;
+  int error = 0;
+  if (sync && (refused(Call::sync) || ::_commit(temporary.handle) != 0)) error = errno;
   if (::_close(temporary.handle) != 0 && error == 0) error = errno;
   temporary.handle = -1;
   if (error == 0 && target.kind == FileKind::regular && target.mode != 0 &&
       !::SetFileAttributesA(temporary.name.c_str(), static_cast<DWORD>(target.mode))) {
     error = errno_of(::GetLastError());
   }
+  // What the name leads to now: a link put there since it was checked is followed.
+  std::string into = target.path;
+  FileId now;
+  Target moved;
+  if (target.kind == FileKind::regular && file_at(target.name, now) &&
+      (now.volume != target.id.volume || now.file != target.id.file) &&
+      find_target(target.name, moved) && moved.kind == FileKind::regular) {
+    into = moved.path;
+  }
   {
     const Locked locked;
-    if (error == 0 && interrupted) error = EINTR;
-    if (error == 0 && !replace_file(temporary.name, target.path)) {
-      error = errno_of(::GetLastError());
+    if (error == 0) {
+      if (refused(Call::rename)) {
+        error = errno;
+      } else if (!replace_file(temporary.name, into)) {
+        error = errno_of(::GetLastError());
+      }
+      // A rename that cannot serve there (another volume, a file another program holds
+      // open, as a second run waiting for its lock does): the bytes are copied over the
+      // file in place.
+      if ((error == EXDEV || error == EBUSY || error == EACCES) &&
+          target.kind == FileKind::regular) {
+        error = copy_in_place(temporary.name, into) ? 0 : errno;
+      }
     }
-    if (error != 0) ::DeleteFileA(temporary.name.c_str());
+    ::DeleteFileA(temporary.name.c_str());
     drop_pending(temporary.name);
   }
   temporary.name.clear();
   return error == 0 || fail_with(error);
 }
 
-void discard_temporary(Temporary& temporary) {
+void discard_temporary(Temporary& temporary, const Target&) {
   if (temporary.handle >= 0) ::_close(temporary.handle);
   temporary.handle = -1;
   if (temporary.name.empty()) return;

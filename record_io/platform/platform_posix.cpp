@@ -11,62 +11,12 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "faults.hpp"
 #include "platform.hpp"
 
 namespace record_io::platform {
 
 namespace {
-
-void (*signal_handler)(int) = nullptr;
-
-extern "C" void on_system_signal(int number) {
-  signal_handler(number);
-}
-
-// Every signal is blocked while the handler runs: it ends the process, once.
-void install(int number) {
-  struct sigaction action {};
-  action.sa_handler = on_system_signal;
-  sigfillset(&action.sa_mask);
-  sigaction(number, &action, nullptr);
-}
-
-void set_action(int number, void (*action)(int)) {
-  struct sigaction plain {};
-  plain.sa_handler = action;
-  sigemptyset(&plain.sa_mask);
-  sigaction(number, &plain, nullptr);
-}
-
-// The signals whose default action ends the process and that a handler can catch, but for
-// the real-time ones.
-const int ending_signals[] = {
-    SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGSEGV, SIGUSR1,
-    SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
-#ifdef SIGSTKFLT
-    SIGSTKFLT,
-#endif
-#ifdef SIGPWR
-    SIGPWR,
-#endif
-#ifdef SIGEMT
-    SIGEMT,
-#endif
-#if defined(__linux__) && defined(SIGPOLL)
-    SIGPOLL,  // its default action ends the process on Linux, not on the BSDs
-#endif
-};
-
-// The signal has its default action: it was neither ignored nor given a handler before.
-bool has_default_action(int number) {
-  struct sigaction current {};
-  return sigaction(number, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
-         current.sa_handler == SIG_DFL;
-}
-
-void catch_if_default(int number) {
-  if (has_default_action(number)) install(number);  // reserved real-time ones refuse it
-}
 
 // Opens name with flags; a directory is refused with EISDIR.
 int open_not_directory(const char* name, int flags) {
@@ -102,6 +52,7 @@ long read(Handle h, char* buffer, std::size_t size) {
 }
 
 std::size_t write(Handle h, const char* data, std::size_t size) {
+  if (refused(Call::write)) return 0;
   std::size_t done = 0;
   while (done < size) {
     ssize_t n = ::write(h, data + done, size - done);
@@ -132,17 +83,23 @@ Handle open(const std::string& name, Access access) {
     case Access::read:
       return open_not_directory(name.c_str(), O_RDONLY);
     case Access::update: {
+      if (refused(Call::open)) return -1;
       struct stat st {};
       bool stream = ::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
-      return open_not_directory(name.c_str(), stream ? O_WRONLY : O_RDWR);
+      const int fd = open_not_directory(name.c_str(), stream ? O_WRONLY : O_RDWR);
+      // A file that may be written but not read (mode 0222) is written only.
+      if (fd < 0 && errno == EACCES && !stream) return open_not_directory(name.c_str(), O_WRONLY);
+      return fd;
     }
     case Access::create_update:
+      if (refused(Call::open)) return -1;
       return open_not_directory(name.c_str(), O_RDWR | O_CREAT);
   }
   return -1;
 }
 
 void lock_for_writing(Handle h) {
+  if (refused(Call::lock)) return;
   struct stat st {};
   if (::fstat(h, &st) != 0 || !S_ISREG(st.st_mode)) return;
   struct flock whole {};
@@ -159,33 +116,16 @@ void lock_for_writing(Handle h) {
   }
 }
 
-void prepare_standard_streams() {}
-
-void catch_ending_signals(void (*handler)(int)) {
-  signal_handler = handler;
-  for (int number : ending_signals) catch_if_default(number);
-#ifdef SIGRTMIN
-  for (int number = SIGRTMIN; number <= SIGRTMAX; ++number) catch_if_default(number);
-#endif
-}
-
-void install_signal_handlers(void (*handler)(int)) {
-  set_action(SIGPIPE, SIG_IGN);
-  set_action(SIGXFSZ, SIG_IGN);
-  // The interrupt signal may have been ignored for a background job, the hangup signal by
-  // nohup: they stay so.
-  catch_ending_signals(handler);
-  for (int number : {SIGFPE, SIGABRT, SIGTERM}) install(number);
-}
-
-void end_by_signal(int number) {
-  set_action(number, SIG_DFL);
-  sigset_t just;
-  sigemptyset(&just);
-  sigaddset(&just, number);
-  sigprocmask(SIG_UNBLOCK, &just, nullptr);
-  ::raise(number);
-  ::_exit(128 + number);  // not reached: the signal ends the process
+void prepare_standard_streams() {
+  for (int fd : {standard_input, standard_output, standard_error}) {
+    if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    // The lowest free number: fd itself, as those below it are open by now.
+    const int null = ::open("/dev/null", O_RDWR);
+    if (null >= 0 && null != fd) {
+      ::dup2(null, fd);
+      ::close(null);
+    }
+  }
 }
 
 void abort_process(bool core_file) {

@@ -11,27 +11,12 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "faults.hpp"
 #include "platform.hpp"
 
 namespace record_io::platform {
 
 namespace {
-
-void (*signal_handler)(int) = nullptr;
-
-extern "C" void on_system_signal(int number) {
-  signal_handler(number);
-}
-
-// The console window closed, the user logging off, the system shutting down: the hangup
-// of Windows, taken as Ctrl-Break is. Ctrl-C and Ctrl-Break go on to the C runtime's
-// handler, which raises their signals.
-BOOL WINAPI on_console_event(DWORD event) {
-  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
-    signal_handler(SIGBREAK);
-  }
-  return FALSE;
-}
 
 bool is_console(Handle h) {
   auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(h));
@@ -73,6 +58,7 @@ long read(Handle h, char* buffer, std::size_t size) {
 }
 
 std::size_t write(Handle h, const char* data, std::size_t size) {
+  if (refused(Call::write)) return 0;
   std::size_t done = 0;
   while (done < size) {
     std::size_t left = size - done;
@@ -113,13 +99,19 @@ Handle open(const std::string& name, Access access) {
       flags |= _O_RDWR | _O_CREAT;
       break;
   }
+  if (refused(Call::open)) return -1;
   int fd = ::_open(name.c_str(), flags, _S_IREAD | _S_IWRITE);
+  // A file that may be written but not read is written only.
+  if (fd < 0 && errno == EACCES && access == Access::update && !is_directory(name)) {
+    fd = ::_open(name.c_str(), (flags & ~_O_RDWR) | _O_WRONLY, _S_IREAD | _S_IWRITE);
+  }
   // The system refuses a directory as "access denied": say what it is.
   if (fd < 0 && errno == EACCES && is_directory(name)) errno = EISDIR;
   return fd;
 }
 
 void lock_for_writing(Handle h) {
+  if (refused(Call::lock)) return;
   auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(h));
   if (handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) != FILE_TYPE_DISK) return;
   OVERLAPPED whole{};
@@ -127,29 +119,21 @@ void lock_for_writing(Handle h) {
 }
 
 void prepare_standard_streams() {
+  const DWORD which[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+  for (int fd = standard_input; fd <= standard_error; ++fd) {
+    const HANDLE given = ::GetStdHandle(which[fd]);
+    if (given != nullptr && given != INVALID_HANDLE_VALUE) continue;
+    const int null = ::_open("NUL", _O_RDWR | _O_BINARY | _O_NOINHERIT);
+    if (null < 0) continue;
+    if (null != fd) {
+      ::_dup2(null, fd);
+      ::_close(null);
+    }
+    ::SetStdHandle(which[fd], reinterpret_cast<HANDLE>(::_get_osfhandle(fd)));
+  }
   ::_setmode(standard_input, _O_BINARY);
   ::_setmode(standard_output, _O_BINARY);
   ::_setmode(standard_error, _O_BINARY);
-}
-
-void catch_ending_signals(void (*handler)(int)) {
-  signal_handler = handler;
-  // Ctrl-C and Ctrl-Break stay ignored where they were ignored as the process started.
-  for (int number : {SIGINT, SIGBREAK, SIGTERM, SIGABRT, SIGFPE, SIGSEGV, SIGILL}) {
-    if (std::signal(number, on_system_signal) == SIG_IGN) std::signal(number, SIG_IGN);
-  }
-}
-
-void install_signal_handlers(void (*handler)(int)) {
-  catch_ending_signals(handler);
-  for (int number : {SIGFPE, SIGABRT, SIGTERM}) std::signal(number, on_system_signal);
-  ::SetConsoleCtrlHandler(on_console_event, TRUE);
-}
-
-void end_by_signal(int number) {
-  std::signal(number, SIG_DFL);
-  std::raise(number);
-  ::_exit(3);  // not reached: the signal ends the process
 }
 
 void abort_process(bool) {

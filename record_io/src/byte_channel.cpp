@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform.hpp"
+#include "platform_files.hpp"
 #include "system_channel.hpp"
 
 namespace record_io {
@@ -47,6 +48,16 @@ std::string_view SystemChannel::line_end() const {
   return platform::line_end;
 }
 
+bool SystemChannel::rewind() {
+  return platform::rewind(handle_);
+}
+
+std::optional<FileIdentity> SystemChannel::identity() const {
+  platform::FileId id;
+  if (handle_ < 0 || !platform::identify(handle_, id) || !id.regular) return std::nullopt;
+  return FileIdentity{id.volume, id.file};
+}
+
 std::unique_ptr<ByteChannel> standard_stream(StandardStream which) {
   platform::Handle handle = platform::standard_input;
   if (which == StandardStream::output) handle = platform::standard_output;
@@ -83,8 +94,19 @@ OpenedFile open_file(const std::string& name, OpenStatus status) {
     result.error = errno;
     return result;
   }
-  // A second run writing the same file waits for this one to close it.
-  if (result.writable) platform::lock_for_writing(handle);
+  // A second run writing the same file waits for this one to close it. That run may have
+  // put a new file in its place meanwhile: the lock must be held on the file the name
+  // leads to, so the open is done again until it is.
+  for (int again = 0; result.writable; ++again) {
+    platform::lock_for_writing(handle);
+    if (again == 100 || platform::leads_to(name, handle)) break;
+    platform::close(handle);
+    handle = platform::open(name, Access::update);
+    if (handle < 0) {
+      result.error = errno;
+      return result;
+    }
+  }
   result.channel = std::make_unique<SystemChannel>(handle, true);
   return result;
 }

@@ -13,6 +13,7 @@
 #include "record_io/byte_channel.hpp"
 #include "record_io/diagnostic.hpp"
 #include "record_io/errors.hpp"
+#include "record_io/file_replacement.hpp"
 #include "record_io/format.hpp"
 #include "record_io/runtime.hpp"
 #include "record_io/text_reader.hpp"
@@ -33,8 +34,12 @@ class Unit {
   bool readable = false;
   bool writable = false;
   bool at_end = false;           // a read reached the end of a file without a final line feed
-  bool last_was_write = false;   // the last operation wrote: the file is cut at close
+  bool last_was_write = false;   // the last operation wrote: written in place, it is cut at close
   bool closed_for_exit = false;  // released by the exit hook (objects kept alive)
+  // The file written whole: the writer writes to its temporary file.
+  std::unique_ptr<FileReplacement> replacement;
+  // The standard unit (output or error) whose file this is: written through its writer.
+  int shares = -1;
 };
 
 class RuntimeCore {
@@ -64,7 +69,8 @@ class RuntimeCore {
     return u.reader && !u.last_was_write ? *u.reader : start_reading(u);
   }
   // The unit's writer, the channel first moved back over what its reader read ahead when
-  // the unit last read (and the file cut there, when it is named).
+  // the unit last read (and the file cut there, when it is named and written in place; a
+  // named file first written before anything is read goes to its replacement instead).
   TextWriter& writer(Unit& u) {
     return u.writer && u.last_was_write ? *u.writer : start_writing(u);
   }
@@ -99,7 +105,7 @@ class RuntimeCore {
   void open(int unit, std::string_view name, OpenStatus status);
   void close(int unit);
   [[noreturn]] void stop();
-  void shutdown() noexcept;
+  void shutdown(Ending how) noexcept;
   [[noreturn]] void report(const Failure& failure);
 
  private:
@@ -111,6 +117,8 @@ class RuntimeCore {
   [[noreturn]] void refuse(const Unit& u, bool reading, const Format* format);
   TextReader& start_reading(Unit& u);
   TextWriter& start_writing(Unit& u);
+  // The channel the unit's reader and writer use: the replacement's, once there is one.
+  ByteChannel& active(Unit& u) { return u.replacement ? u.replacement->channel() : *u.channel; }
   void release(Unit& u);
 
   std::array<Unit, Runtime::unit_count> units_;

@@ -1,5 +1,6 @@
 #include "record_io/startup.hpp"
 
+#include "ending.hpp"
 #include "platform.hpp"
 
 namespace record_io {
@@ -17,20 +18,17 @@ Runtime* the_runtime = nullptr;
   platform::exit_process(0);
 }
 
-// The signal table: message, then the exit hook; status 1, or an abnormal end for the
-// floating-point exception and abort signals. Any other signal that would end the process
-// runs the exit hook, then ends it as that signal does.
-void on_signal(int number) {
+// The signal table: a message for the interrupt, termination, floating-point exception and
+// abort signals, first (any other signal has none); then the end list, the exit hook first.
+void announce(int number) {
   using platform::Signal;
-  Signal signal = platform::signal_of(number);
-  if (signal == Signal::other) {
-    if (the_runtime) the_runtime->shutdown();
-    platform::end_by_signal(number);
-  }
-  const char* message = "Killed";
-  switch (signal) {
+  const char* message = nullptr;
+  switch (platform::signal_of(number)) {
     case Signal::interrupt:
       message = "Interrupt";
+      break;
+    case Signal::termination:
+      message = "Killed";
       break;
     case Signal::floating_point:
       message = "Floating Exception";
@@ -38,38 +36,54 @@ void on_signal(int number) {
     case Signal::abort:
       message = "IOT Trap";
       break;
-    case Signal::termination:
     case Signal::other:
-      break;
+      return;
   }
   platform::write_error_text(message);
   platform::write_error_text(platform::line_end);
-  if (the_runtime) the_runtime->shutdown();
-  // A floating-point exception is a crash of the program: it keeps whatever core file the
-  // system's settings give.
-  if (signal == Signal::floating_point) platform::abort_process(true);
-  if (signal == Signal::abort) platform::abort_process(false);
-  platform::exit_now(1);
 }
 
-void exit_hook() {
-  if (the_runtime) the_runtime->shutdown();
+// Then the end: status 1, or an abnormal end for the floating-point exception and abort
+// signals; any other signal ends the process as that signal does.
+void finish(int number) {
+  using platform::Signal;
+  switch (platform::signal_of(number)) {
+    case Signal::floating_point:
+      // A crash of the program: it keeps whatever core file the system's settings give.
+      platform::abort_process(true);
+    case Signal::abort:
+      platform::abort_process(false);
+    case Signal::interrupt:
+    case Signal::termination:
+      platform::exit_now(1);
+    case Signal::other:
+      platform::end_by_signal(number);
+  }
+}
+
+// The exit hook: 0 at a normal exit, a signal's number in its handler.
+void exit_hook(int number) {
+  if (the_runtime) the_runtime->shutdown(number == 0 ? Ending::normal : Ending::signal);
 }
 
 }  // namespace
 
 void start_streams() {
   platform::prepare_standard_streams();
+  platform::ignore_write_signals(false);
 }
 
 Runtime& start_process() {
   start_streams();
-  platform::install_signal_handlers(on_signal);
+  platform::ignore_write_signals(true);
   // Never destroyed: the exit hook and the signal handlers may use it to the very end.
   the_runtime =
       new Runtime(standard_stream(StandardStream::input), standard_stream(StandardStream::output),
                   standard_stream(StandardStream::error), ProcessEnds{normal_end, abnormal_end});
-  platform::at_exit(exit_hook);
+  // First in the end list: a temporary file's removal comes after it.
+  platform::at_end(exit_hook);
+  platform::set_signal_end(announce, finish);
+  platform::catch_all_terminations();
   return *the_runtime;
 }
 

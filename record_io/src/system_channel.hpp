@@ -24,6 +24,9 @@ class SystemChannel final : public ByteChannel {
   bool close() override;
   std::size_t buffer_size() const override { return buffer_size_; }
   std::string_view line_end() const override;
+  std::optional<FileIdentity> identity() const override;
+  // Moves to the start of the file; false with errno set.
+  bool rewind();
 
  private:
   int handle_;

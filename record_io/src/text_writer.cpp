@@ -2,13 +2,25 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+
+#include "faults.hpp"
 
 namespace record_io {
+
+namespace {
+
+char* new_buffer(std::size_t size) {
+  if (platform::refused(platform::Call::allocate)) throw std::bad_alloc();
+  return new char[size];
+}
+
+}  // namespace
 
 TextWriter::TextWriter(ByteChannel& channel)
     : channel_(channel),
       capacity_(std::max(channel.buffer_size(), transfer_size)),
-      buffer_(new char[capacity_]),
+      buffer_(new_buffer(capacity_)),
       interactive_(channel.interactive()),
       crlf_(channel.line_end() == "\r\n") {}
 
@@ -17,7 +29,7 @@ bool TextWriter::put_slowly(std::string_view record) {
   if (used_ + need > capacity_) {
     if (!flush()) return false;
     if (need > capacity_) {  // a record longer than the buffer
-      buffer_.reset(new char[need]);
+      buffer_.reset(new_buffer(need));
       capacity_ = need;
     }
   }
@@ -29,17 +41,23 @@ bool TextWriter::put_slowly(std::string_view record) {
 bool TextWriter::flush() {
   if (used_ == 0) return true;
   std::size_t n = used_;
-  used_ = 0;
+  flushing_ = 1;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   std::size_t done = channel_.write(buffer_.get(), n);
-  if (done == n) return true;
-  // Only whole records count as written: the channel moves back over the beginning of a
-  // record that got out without its end, so that a file cut here ends after a record.
-  int error = errno;
-  std::size_t whole = done;
-  while (whole > 0 && buffer_[whole - 1] != '\n') --whole;
-  if (whole < done) channel_.unread(done - whole);
-  errno = error;
-  return false;
+  bool ok = done == n;
+  if (!ok) {
+    // Only whole records count as written: the channel moves back over the beginning of a
+    // record that got out without its end, so that a file cut here ends after a record.
+    int error = errno;
+    std::size_t whole = done;
+    while (whole > 0 && buffer_[whole - 1] != '\n') --whole;
+    if (whole < done) channel_.unread(done - whole);
+    errno = error;
+  }
+  used_ = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  flushing_ = 0;
+  return ok;
 }
 
 }  // namespace record_io

@@ -1,11 +1,14 @@
-// Every way a run can end leaves either the old file or whole new records, and memory
-// stays the buffers' whatever the input: signals while the combined file is written, a
-// file-size limit, a second writer, readers that go away, lines of hundreds of megabytes.
+// Every way a run can end leaves either the old file or the whole new one, and memory
+// stays the buffers' whatever the input: signals and kills while the combined file is
+// written, a file-size limit, closed standard streams, a second writer, an output that is
+// standard output's own file, readers that go away, lines of hundreds of megabytes.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -47,21 +50,6 @@ std::string old_file(std::size_t at_least) {
   return old;
 }
 
-std::size_t file_size(const Sandbox& box, std::string_view name) {
-  std::error_code error;
-  auto size = std::filesystem::file_size(box.path(name), error);
-  return error ? 0 : static_cast<std::size_t>(size);
-}
-
-// What a file cut short must hold: the first records of the whole result, nothing else.
-testing::AssertionResult whole_records_of(const std::string& file, const std::string& whole) {
-  if (file.size() % 41 != 0) return testing::AssertionFailure() << file.size() << " bytes";
-  if (whole.compare(0, file.size(), file) != 0) {
-    return testing::AssertionFailure() << "not the first records of the whole result";
-  }
-  return testing::AssertionSuccess();
-}
-
 // The merge of c.at2 (n points) into out.csv, run once without trouble.
 std::string merged(const Sandbox& box, int n) {
   box.write("c.at2", component_of(n));
@@ -70,46 +58,87 @@ std::string merged(const Sandbox& box, int n) {
   return box.read("out.csv");
 }
 
-TEST(Faults, SignalWhileTheFileIsWrittenLeavesOnlyWholeNewRecords) {
+// The files of the sandbox: no temporary file may be left among them.
+std::vector<std::string> names_in(const Sandbox& box) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(box.dir())) {
+    names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The one process working in the sandbox, found by its working folder.
+std::filesystem::path process_in(const Sandbox& box) {
+  const std::filesystem::path dir = std::filesystem::canonical(box.dir());
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator("/proc", ec)) {
+    std::error_code unreadable;
+    if (std::filesystem::read_symlink(e.path() / "cwd", unreadable) == dir) return e.path();
+  }
+  return {};
+}
+
+// The new combined file holds more than a write buffer: named beside out.csv, or unnamed
+// among the open files of the process (Linux O_TMPFILE).
+bool new_file_being_written(const Sandbox& box) {
+  namespace fs = std::filesystem;
+  constexpr std::uintmax_t more_than = 256 * 1024;
+  std::error_code ec;
+  for (const std::string& name : names_in(box)) {
+    if (name.rfind(".out.csv.", 0) == 0 && fs::file_size(box.path(name), ec) > more_than) {
+      return true;
+    }
+  }
+  const fs::path process = process_in(box);
+  if (process.empty()) return false;
+  for (const fs::directory_entry& fd : fs::directory_iterator(process / "fd", ec)) {
+    std::error_code gone;
+    const fs::path file = fs::read_symlink(fd.path(), gone);
+    if (gone || file.filename().string().rfind('#', 0) != 0) continue;
+    if (fs::file_size(fd.path(), gone) > more_than && !gone) return true;
+  }
+  return false;
+}
+
+TEST(Faults, SignalOrKillWhileTheFileIsWrittenLeavesTheOldFileAsItWas) {
   SKIP_UNDER_WINE("Wine does not pass a signal sent from outside to the Windows program");
   struct Row {
     int signal_number;
     int exit_status;  // -1: ended by the signal itself
     const char* message;
+    bool closed_error;  // standard error closed as the run starts
   };
-  const Row rows[] = {{SIGHUP, -1, ""},
-                      {SIGQUIT, -1, ""},
-                      {SIGUSR1, -1, ""},
-                      {SIGTERM, 1, "Killed\n"},
-                      {SIGINT, 1, "Interrupt\n"}};
+  const Row rows[] = {
+      {SIGHUP, -1, "", false},         {SIGQUIT, -1, "", false},          {SIGUSR1, -1, "", false},
+      {SIGTERM, 1, "Killed\n", false}, {SIGINT, 1, "Interrupt\n", false}, {SIGKILL, -1, "", false},
+      {SIGTERM, 1, "", true}};
   Sandbox box;
   const std::string whole = merged(box, 400000);
   const std::string old = old_file(whole.size() + 1000000);
   for (const Row& row : rows) {
-    SCOPED_TRACE(strsignal(row.signal_number));
-    Outcome run;
-    bool caught_writing = false;
-    for (int attempt = 0; attempt < 5 && !caught_writing; ++attempt) {
-      box.write("out.csv", old);
-      Process process(box.dir(), {});
-      process.feed(kAnswers);
-      // Once the new records have begun, the program is stopped, then signalled.
-      const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-      std::size_t size = old.size();
-      while ((size == 0 || size >= old.size()) && std::chrono::steady_clock::now() < until) {
-        size = file_size(box, "out.csv");
-      }
-      process.send(SIGSTOP);
-      for (int k = 0; k < 100 && !process.stopped(); ++k)
-        std::this_thread::sleep_for(milliseconds(2));
-      caught_writing = process.stopped();
-      if (caught_writing) {
-        process.send(row.signal_number);
-        process.send(SIGCONT);
-      }
-      run = process.finish();
+    SCOPED_TRACE(strsignal(row.signal_number) + std::string(row.closed_error ? ", 2>&-" : ""));
+    box.write("out.csv", old);
+    Launch launch;
+    if (row.closed_error) {
+      launch.program = "/bin/sh";
+      launch.arguments = {"-c", "exec \"$0\" 2>&-", target().program.string()};
     }
-    ASSERT_TRUE(caught_writing) << "the run always ended before it could be stopped";
+    Process process(box.dir(), launch);
+    process.feed(kAnswers);
+    // Once the new file has begun, the program is stopped, then signalled.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    bool writing = false;
+    while (!writing && std::chrono::steady_clock::now() < until) {
+      writing = new_file_being_written(box);
+    }
+    ASSERT_TRUE(writing) << "the new file was never seen being written";
+    process.send(SIGSTOP);
+    for (int k = 0; k < 100 && !process.stopped(); ++k)
+      std::this_thread::sleep_for(milliseconds(2));
+    process.send(row.signal_number);
+    process.send(SIGCONT);
+    const Outcome run = process.finish();
     if (row.exit_status < 0) {
       EXPECT_EQ(run.signal, row.signal_number);
       EXPECT_FALSE(run.core_dumped);
@@ -117,9 +146,11 @@ TEST(Faults, SignalWhileTheFileIsWrittenLeavesOnlyWholeNewRecords) {
       EXPECT_EQ(run.exit_status, row.exit_status);
     }
     EXPECT_EQ(run.err, row.message);
+    // The old file or the whole new one (a kill may come only once it is in place).
     const std::string file = box.read("out.csv");
-    EXPECT_LT(file.size(), whole.size());
-    EXPECT_TRUE(whole_records_of(file, whole));
+    EXPECT_TRUE(file == old || (row.signal_number == SIGKILL && file == whole))
+        << file.size() << " bytes";
+    EXPECT_EQ(names_in(box), (std::vector<std::string>{"c.at2", "out.csv"}));
   }
 }
 
@@ -131,18 +162,163 @@ Launch limited(std::string limit) {
   return launch;
 }
 
-TEST(Faults, AFileSizeLimitIsAReportedWriteFailure) {
+TEST(Faults, AFileSizeLimitIsAReportedWriteFailureThatLeavesTheOldFile) {
   SKIP_UNDER_WINE("a Windows program has no file-size limit");
   Sandbox box;
   const std::string whole = merged(box, 20000);
-  box.write("out.csv", old_file(whole.size()));
+  const std::string old = old_file(whole.size());
+  box.write("out.csv", old);
   const Outcome run = box.run(kAnswers, limited("-f 64"));
   EXPECT_TRUE(aborted(run));
   EXPECT_EQ(run.err, fatal(std::string("write: ") + std::strerror(EFBIG), "unit 11 named out.csv",
                            "", Lately::writing));
-  const std::string file = box.read("out.csv");
-  EXPECT_GT(file.size(), 0U);
-  EXPECT_TRUE(whole_records_of(file, whole));
+  EXPECT_TRUE(box.read("out.csv") == old);
+  EXPECT_EQ(names_in(box), (std::vector<std::string>{"c.at2", "out.csv"}));
+  // With standard error closed, the report goes nowhere, never into the file.
+  Launch closed = limited("-f 64");
+  closed.arguments[1] += " 2>&-";
+  const Outcome silent = box.run(kAnswers, closed);
+  EXPECT_TRUE(aborted(silent));
+  EXPECT_EQ(silent.err, "");
+  EXPECT_TRUE(box.read("out.csv") == old);
+  EXPECT_EQ(names_in(box), (std::vector<std::string>{"c.at2", "out.csv"}));
+}
+
+// A call of the system made to fail (through the test builds' RECORD_IO_FAULTS): a
+// failed write, rename or temporary file is reported and leaves the old file; a rename that cannot
+// serve (a file bound onto a mount point) writes the file in place, whole; an allocation
+// refused is reported as running out of memory.
+TEST(Faults, FailedCallsAreReportedAndLeaveTheOldFile) {
+  SKIP_UNDER_WINE("the environment is set by a POSIX shell");
+  struct Row {
+    std::string fault;
+    std::string error;  // the report's first line; empty: the run succeeds
+    std::string unit;
+    std::string format;
+  };
+  auto fault = [](const char* call, int error) {
+    return std::string(call) + ":1:" + std::to_string(error);
+  };
+  const std::string unit11 = "unit 11 named out.csv";
+  const Row rows[] = {
+      {fault("rename", EIO), std::string("write: ") + std::strerror(EIO), unit11, ""},
+      {fault("temporary", ENOSPC), std::string("write: ") + std::strerror(ENOSPC), unit11,
+       std::string(kRecordFormat)},
+      {fault("write", ENOSPC), std::string("write: ") + std::strerror(ENOSPC), unit11, ""},
+      {fault("rename", EBUSY), "", "", ""},
+      {fault("temporary", EACCES), "", "", ""},
+      {fault("allocate", 1), "memory: out of free space", "unit 6 (unnamed)", "list io"},
+  };
+  Sandbox box;
+  const std::string whole = merged(box, 20000);
+  const std::string old = old_file(whole.size() + 100000);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.fault);
+    box.write("out.csv", old);
+    Launch launch;
+    launch.program = "/bin/sh";
+    launch.arguments = {"-c", "RECORD_IO_FAULTS=" + row.fault + " exec \"$0\"",
+                        target().program.string()};
+    const Outcome run = box.run(kAnswers, launch);
+    if (row.error.empty()) {
+      EXPECT_TRUE(ended_normally(run));
+      EXPECT_TRUE(box.read("out.csv") == whole);
+    } else {
+      EXPECT_TRUE(aborted(run));
+      EXPECT_EQ(run.err, fatal(row.error, row.unit, row.format, Lately::writing));
+      EXPECT_TRUE(box.read("out.csv") == old);
+    }
+    EXPECT_EQ(names_in(box), (std::vector<std::string>{"c.at2", "out.csv"}));
+  }
+}
+
+// A full file system, and an output that is a file bound onto another (a container's file
+// volume: no rename can replace it), where this process may mount them (as root, given
+// the capability); the file-size limit and the faults above stand in for them elsewhere.
+TEST(Faults, AFullFileSystemLeavesTheOldFileAndABoundFileIsWrittenInPlace) {
+  SKIP_UNDER_WINE("mounts are Linux's");
+  Sandbox box;
+  const std::string whole = merged(box, 20000);
+  const std::filesystem::path small = box.path("small");
+  std::filesystem::create_directory(small);
+  if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1m") != 0) {
+    GTEST_SKIP() << "no mount here: " << std::strerror(errno);
+  }
+  // Room for the old file, not for the new one beside it.
+  box.write("small/out.csv", old_file(500000));
+  std::filesystem::copy_file(box.path("c.at2"), box.path("small/c.at2"));
+  const Outcome full = box.run("small/c.at2\nsmall/c.at2\nsmall/c.at2\nsmall/out.csv\n");
+  EXPECT_TRUE(aborted(full));
+  EXPECT_EQ(full.err, fatal(std::string("write: ") + std::strerror(ENOSPC),
+                            "unit 11 named small/out.csv", "", Lately::writing));
+  EXPECT_TRUE(box.read("small/out.csv") == old_file(500000));
+  ::umount(small.c_str());
+
+  box.write("volume.csv", old_file(whole.size() * 2));
+  box.write("out.csv", "");
+  ASSERT_EQ(::mount(box.path("volume.csv").c_str(), box.path("out.csv").c_str(), nullptr, MS_BIND,
+                    nullptr),
+            0);
+  EXPECT_TRUE(ended_normally(box.run(kAnswers)));
+  ::umount(box.path("out.csv").c_str());
+  EXPECT_TRUE(box.read("volume.csv") == whole);
+  EXPECT_EQ(names_in(box), (std::vector<std::string>{"c.at2", "out.csv", "small", "volume.csv"}));
+}
+
+// The output that is standard output's own file follows the dialogue there, in order,
+// whichever way standard output was opened.
+TEST(Faults, AnOutputThatIsStandardOutputsFileFollowsTheDialogue) {
+  SKIP_UNDER_WINE("the shell's redirections are POSIX");
+  Sandbox box;
+  const std::string whole = merged(box, 3000);
+  const std::string dialogue = box.run(kAnswers).out;
+  const std::string answers = "c.at2\nc.at2\nc.at2\n/dev/stdout\n";
+  struct Row {
+    const char* redirection;
+    std::string before;  // what the file held
+    std::string after;   // what it must hold
+  };
+  const Row rows[] = {{">", "old\n", dialogue + whole},
+                      {">>", "old\n", "old\n" + dialogue + whole},
+                      // Written from its start, over all it held (it held less).
+                      {"1<>", std::string(100000, 'o'), dialogue + whole}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.redirection);
+    box.write("log.txt", row.before);
+    Launch launch;
+    launch.program = "/bin/sh";
+    launch.arguments = {"-c", std::string("exec \"$0\" ") + row.redirection + " log.txt",
+                        target().program.string()};
+    EXPECT_TRUE(ended_normally(box.run(answers, launch)));
+    EXPECT_TRUE(box.read("log.txt") == row.after) << box.read("log.txt").size() << " bytes";
+  }
+  // Its records failing to get out are the file's failure, reported.
+  Launch limited_log = limited("-f 64");
+  limited_log.arguments[1] += " > log.txt";
+  const Outcome run = box.run(answers, limited_log);
+  EXPECT_TRUE(aborted(run));
+  EXPECT_EQ(run.err, fatal(std::string("write: ") + std::strerror(EFBIG),
+                           "unit 11 named /dev/stdout", "", Lately::writing));
+}
+
+// A file that may be written but not read is a valid output.
+TEST(Faults, AWriteOnlyOutputIsWritten) {
+  SKIP_UNDER_WINE("file modes are POSIX");
+  Sandbox box;
+  const std::string whole = merged(box, 3000);
+  box.write("out.csv", "old\n");
+  std::filesystem::permissions(box.path("out.csv"), std::filesystem::perms::owner_write |
+                                                        std::filesystem::perms::group_write |
+                                                        std::filesystem::perms::others_write);
+  Launch launch;
+  launch.unprivileged = true;
+  const Outcome run = box.run(kAnswers, launch);
+  EXPECT_TRUE(ended_normally(run)) << run.err;
+  EXPECT_TRUE(box.read("out.csv") == whole);
+  EXPECT_EQ(
+      std::filesystem::status(box.path("out.csv")).permissions() & std::filesystem::perms::all,
+      std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+          std::filesystem::perms::others_write);
 }
 
 TEST(Faults, ASecondRunWritingTheSameFileWaitsForTheFirst) {

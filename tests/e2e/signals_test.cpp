@@ -4,6 +4,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -59,20 +60,86 @@ TEST(Signals, SignalAtPromptWritesItsMessageAndPendingOutput) {
   }
 }
 
-TEST(Signals, InterruptIgnoredAtStartStaysIgnored) {
+// Every other signal whose default action ends a process ends it so, silently, once the
+// pending output is written; the broken-pipe and file-size signals are ignored (a write
+// they would end fails instead).
+TEST(Signals, EveryOtherEndingSignalEndsTheRunAsItsDefaultDoesAfterThePendingOutput) {
   SKIP_UNDER_WINE();
-  Sandbox box;
-  Launch launch;
-  launch.ignore_sigint = true;
-  Process process(box.dir(), launch);
-  ASSERT_TRUE(process.wait_until_blocked(milliseconds(5000)));
-  process.send(SIGINT);
-  std::this_thread::sleep_for(milliseconds(100));
-  // Still waiting for the first name: ending its input now is the only thing that stops it.
-  const Outcome run = process.finish();
-  EXPECT_TRUE(aborted(run));
-  EXPECT_EQ(run.out, kFirstPrompt);
-  EXPECT_EQ(run.err, fatal("fmt: end of file", "unit 5 (unnamed)", kNameFormat, Lately::reading));
+  std::vector<int> ending = {SIGHUP,  SIGQUIT,  SIGILL,       SIGTRAP, SIGBUS,    SIGSEGV,
+                             SIGUSR1, SIGUSR2,  SIGALRM,      SIGXCPU, SIGVTALRM, SIGPROF,
+                             SIGSYS,  SIGRTMIN, SIGRTMIN + 1, SIGRTMAX};
+#ifdef SIGSTKFLT
+  ending.push_back(SIGSTKFLT);
+#endif
+#ifdef SIGPWR
+  ending.push_back(SIGPWR);
+#endif
+#ifdef SIGPOLL
+  ending.push_back(SIGPOLL);
+#endif
+  const std::string end_of_input =
+      fatal("fmt: end of file", "unit 5 (unnamed)", kNameFormat, Lately::reading);
+  for (const int number : ending) {
+    SCOPED_TRACE(number);
+    Sandbox box;
+    Process process(box.dir(), {});
+    ASSERT_TRUE(process.wait_until_blocked(milliseconds(5000)));
+    process.send(number);
+    const Outcome run = process.finish();
+    EXPECT_EQ(run.signal, number);
+    EXPECT_FALSE(run.core_dumped);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, kFirstPrompt);
+  }
+  for (const int number : {SIGPIPE, SIGXFSZ}) {
+    SCOPED_TRACE(number);
+    Sandbox box;
+    Process process(box.dir(), {});
+    ASSERT_TRUE(process.wait_until_blocked(milliseconds(5000)));
+    process.send(number);
+    std::this_thread::sleep_for(milliseconds(50));
+    const Outcome run = process.finish();
+    EXPECT_TRUE(aborted(run));
+    EXPECT_EQ(run.err, end_of_input);
+  }
+}
+
+// A signal ignored as the process starts (a background job's interrupt, nohup's hangup, a
+// caller's choice) stays ignored; but the termination signal, whose message the run owes.
+TEST(Signals, SignalsIgnoredAtStartStayIgnoredButTermination) {
+  SKIP_UNDER_WINE();
+  struct Row {
+    const char* name;  // as the shell's trap names it
+    int number;
+  };
+  const Row rows[] = {{"INT", SIGINT},   {"HUP", SIGHUP},   {"QUIT", SIGQUIT},
+                      {"USR1", SIGUSR1}, {"ALRM", SIGALRM}, {"TERM", SIGTERM}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Sandbox box;
+    Launch launch;
+    launch.ignore_sigint = row.number == SIGINT;
+    if (row.number != SIGINT) {
+      launch.program = "/bin/sh";
+      launch.arguments = {"-c", std::string("trap '' ") + row.name + "; exec \"$0\"",
+                          target().program.string()};
+    }
+    Process process(box.dir(), launch);
+    ASSERT_TRUE(process.wait_until_blocked(milliseconds(5000)));
+    process.send(row.number);
+    std::this_thread::sleep_for(milliseconds(100));
+    const Outcome run = process.finish();
+    EXPECT_EQ(run.out, kFirstPrompt);
+    if (row.number == SIGTERM) {
+      EXPECT_EQ(run.exit_status, 1);
+      EXPECT_EQ(run.err, "Killed\n");
+    } else {
+      // Still waiting for the first name: ending its input is what stops it.
+      EXPECT_TRUE(aborted(run));
+      EXPECT_EQ(run.err,
+                fatal("fmt: end of file", "unit 5 (unnamed)", kNameFormat, Lately::reading));
+    }
+  }
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
 // peer-normalize under faults: killed while it writes, fed a long pipe under a memory
-// limit, two runs on one output, standard output onto the input. An output is replaced
-// whole or left byte for byte as it was, with no temporary file left behind.
+// limit, two runs on one output, standard output onto the input, closed standard streams,
+// a file-size limit, failing system calls. An output is replaced whole or left byte for
+// byte as it was, with no temporary file left behind.
 #include <signal.h>
+#include <sys/mount.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -184,6 +188,110 @@ TEST(Faults, StandardOutputOntoTheInputIsRefused) {
               "written (name it as the output instead)\n");
     EXPECT_EQ(box.read("rec.at2"), rec);
   }
+}
+
+// peer-normalize started by the shell: `before` its command (limits, the environment),
+// `arguments` and redirections after it.
+Launch by_shell(const std::string& before, const std::string& arguments) {
+  return Launch{
+      "/bin/sh",
+      {"-c", before + " exec \"$0\" " + arguments, program_path("peer-normalize").string()}};
+}
+
+TEST(Faults, ClosedStandardStreamsTakeNoFileOfTheRun) {
+  SKIP_UNDER_WINE("the shell's redirections are POSIX");
+  const std::string rec = record(6, 1, ".5");
+  const std::string warning =
+      "<stdin>:5: warning: 1 value beyond the 6 the header counts (NPTS); left out\n";
+  Sandbox box;
+  box.write("rec.at2", rec);
+  ASSERT_EQ(box.run("", normalize({"rec.at2", "ref.at2"})).exit_status, 0);
+  // The warning for a closed standard error goes nowhere, not into the piped input's copy.
+  const Outcome no_error = box.run(rec, by_shell("", "- out.at2 2>&-"));
+  EXPECT_EQ(no_error.exit_status, 0);
+  EXPECT_EQ(no_error.err, "");
+  EXPECT_TRUE(box.read("out.at2") == box.read("ref.at2"));
+  // The record for a closed standard output is lost as any write to it is.
+  const Outcome no_output = box.run(rec, by_shell("", "- - >&-"));
+  EXPECT_EQ(no_output.exit_status, 0);
+  EXPECT_EQ(no_output.err, warning);
+  const Outcome neither = box.run(rec, by_shell("", "- - >&- 2>&-"));
+  EXPECT_EQ(neither.exit_status, 0);
+  EXPECT_EQ(neither.err, "");
+}
+
+// A failed write, sync or rename is reported and leaves the old file; a file-size limit is
+// a write failure like any other; where a rename cannot serve (a file bound onto a mount
+// point), the record is written in place, whole, and cut after it.
+TEST(Faults, FailedCallsAreReportedAndLeaveTheOldFile) {
+  SKIP_UNDER_WINE("the limits and the environment are set by a POSIX shell");
+  const std::string efbig = std::strerror(EFBIG);
+  const std::string eio = std::strerror(EIO);
+  const std::string enospc = std::strerror(ENOSPC);
+  const std::string rename_eio = "RECORD_IO_FAULTS=rename:1:" + std::to_string(EIO);
+  const std::string sync_enospc = "RECORD_IO_FAULTS=sync:1:" + std::to_string(ENOSPC);
+  const std::string write_enospc = "RECORD_IO_FAULTS=write:1:" + std::to_string(ENOSPC);
+  const std::string rename_ebusy = "RECORD_IO_FAULTS=rename:1:" + std::to_string(EBUSY);
+  const std::string no_temporary = "RECORD_IO_FAULTS=temporary:1:" + std::to_string(EACCES);
+  const struct {
+    std::string before;
+    const std::string* message;  // after "peer-normalize: out.at2: "; null: the run succeeds
+  } rows[] = {{"ulimit -f 64 &&", &efbig}, {rename_eio, &eio},      {sync_enospc, &enospc},
+              {write_enospc, &enospc},     {rename_ebusy, nullptr}, {no_temporary, nullptr}};
+  Sandbox box;
+  box.write("big.at2", record(20000, 0, "-.1234567E-01"));
+  ASSERT_EQ(box.run("", normalize({"big.at2", "ref.at2"})).exit_status, 0);
+  const std::string old(200000, 'o');
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.before);
+    box.write("out.at2", old);
+    const Outcome o = box.run("", by_shell(row.before, "big.at2 out.at2"));
+    if (row.message) {
+      EXPECT_EQ(o.exit_status, 1);
+      EXPECT_EQ(o.err, "peer-normalize: out.at2: " + *row.message + "\n");
+      EXPECT_TRUE(box.read("out.at2") == old);
+    } else {
+      EXPECT_EQ(o.exit_status, 0) << o.err;
+      EXPECT_TRUE(box.read("out.at2") == box.read("ref.at2"));
+    }
+    EXPECT_EQ(temporaries(box), std::vector<std::string>{});
+  }
+  // Standard output's file named as the output, opened without being emptied: the record
+  // replaces what it held, however long.
+  box.write("out.at2", old);
+  const Outcome o = box.run("", by_shell("", "big.at2 /dev/stdout 1<>out.at2"));
+  EXPECT_EQ(o.exit_status, 0) << o.err;
+  EXPECT_TRUE(box.read("out.at2") == box.read("ref.at2"));
+}
+
+// An output bound onto another file (a container's file volume) cannot be renamed over:
+// it is written in place, and cut after the record.
+TEST(Faults, ABoundOutputIsWrittenInPlace) {
+  SKIP_UNDER_WINE("mounts are Linux's");
+  Sandbox box;
+  box.write("rec.at2", record(2000, 0, ".25"));
+  ASSERT_EQ(box.run("", normalize({"rec.at2", "ref.at2"})).exit_status, 0);
+  box.write("volume.at2", std::string(200000, 'o'));
+  box.write("out.at2", "");
+  if (::mount(box.path("volume.at2").c_str(), box.path("out.at2").c_str(), nullptr, MS_BIND,
+              nullptr) != 0) {
+    GTEST_SKIP() << "no mount here: " << std::strerror(errno);
+  }
+  const Outcome o = box.run("", normalize({"rec.at2", "out.at2"}));
+  ::umount(box.path("out.at2").c_str());
+  EXPECT_EQ(o.exit_status, 0) << o.err;
+  EXPECT_TRUE(box.read("volume.at2") == box.read("ref.at2"));
+  EXPECT_EQ(temporaries(box), std::vector<std::string>{});
+}
+
+TEST(Faults, RunningOutOfMemoryIsReported) {
+  SKIP_UNDER_WINE("the environment is set by a POSIX shell");
+  Sandbox box;
+  box.write("rec.at2", record(6, 0, ".5"));
+  const Outcome o = box.run("", by_shell("RECORD_IO_FAULTS=allocate:1:1", "rec.at2 out.at2"));
+  EXPECT_EQ(o.exit_status, 1);
+  EXPECT_EQ(o.err, "peer-normalize: out of memory\n");
+  EXPECT_FALSE(box.exists("out.at2"));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "faults.hpp"
 #include "harness.hpp"
 
 namespace normalize {
@@ -102,7 +103,9 @@ TEST(FileReplacement, LinkStaysALinkAndTheFileItNamesIsReplaced) {
   fs::create_symlink("data/rec.at2", dir.path("link.at2"));
   fs::create_symlink("link.at2", dir.path("chain.at2"));
   fs::create_symlink("data/absent.at2", dir.path("dangling.at2"));
-  for (const char* name : {"link.at2", "chain.at2", "dangling.at2"}) {
+  fs::create_symlink(fs::absolute(dir.path("data/far.at2")), dir.path("absolute.at2"));
+  write_file(dir.path("data/far.at2"), "old");
+  for (const char* name : {"link.at2", "chain.at2", "dangling.at2", "absolute.at2"}) {
     SCOPED_TRACE(name);
     FileReplacement out(dir.path(name));
     ASSERT_EQ(out.error(), 0);
@@ -113,6 +116,61 @@ TEST(FileReplacement, LinkStaysALinkAndTheFileItNamesIsReplaced) {
   }
   EXPECT_EQ(read_file(dir.path("data/rec.at2")), "chain.at2");
   EXPECT_EQ(read_file(dir.path("data/absent.at2")), "dangling.at2");
+  EXPECT_EQ(read_file(dir.path("data/far.at2")), "absolute.at2");
+
+  // A link put in the file's place while it is written is followed, not replaced.
+  write_file(dir.path("out.at2"), "old");
+  FileReplacement out(dir.path("out.at2"));
+  ASSERT_EQ(out.error(), 0);
+  ASSERT_TRUE(write(out, "new"));
+  fs::remove(dir.path("out.at2"));
+  fs::create_symlink("data/rec.at2", dir.path("out.at2"));
+  ASSERT_TRUE(out.commit());
+  EXPECT_TRUE(fs::is_symlink(dir.path("out.at2")));
+  EXPECT_EQ(read_file(dir.path("data/rec.at2")), "new");
+}
+
+// A call of the system made to fail: a failed step leaves the file as it was and no
+// temporary file; where the rename or the temporary file cannot serve, the file is written
+// in place, whole, and cut after the new bytes.
+TEST(FileReplacement, FailuresLeaveTheOldFileAndRefusedRenamesWriteInPlace) {
+  using record_io::platform::Call;
+  struct Row {
+    const char* what;
+    Call call;
+    int error;
+    bool committed;  // commit() succeeds
+  };
+  const Row rows[] = {
+      {"the rename fails", Call::rename, EIO, false},
+      {"the sync fails", Call::sync, ENOSPC, false},
+      {"no temporary file for want of space", Call::temporary, ENOSPC, false},
+      {"the rename cannot replace a mount point", Call::rename, EBUSY, true},
+      {"the rename crosses file systems", Call::rename, EXDEV, true},
+      {"the folder takes no temporary file", Call::temporary, EACCES, true},
+  };
+  const std::string old(200000, 'o');
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ScratchDir dir;
+    write_file(dir.path("out.at2"), old);
+    record_io::platform::fail_call(row.call, 1, row.error);
+    {
+      FileReplacement out(dir.path("out.at2"));
+      if (out.error() == 0) {
+        ASSERT_TRUE(write(out, "new bytes"));
+        EXPECT_EQ(out.commit(), row.committed);
+        if (!row.committed) {
+          EXPECT_EQ(errno, row.error);
+        }
+      } else {
+        EXPECT_EQ(out.error(), row.error);
+      }
+    }
+    record_io::platform::fail_call(row.call, 0, 0);
+    EXPECT_EQ(read_file(dir.path("out.at2")), row.committed ? "new bytes" : old);
+    EXPECT_EQ(names_in(dir), std::vector<std::string>{"out.at2"});
+  }
 }
 
 TEST(FileReplacement, RefusedWhereNoFileCanBeWritten) {

@@ -1,14 +1,17 @@
 // The fatal diagnostic, and the runtime's units: opening and closing files, the end of
 // the run, and what happens to pending output.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "faults.hpp"
 #include "harness.hpp"
 #include "record_io/diagnostic.hpp"
 #include "record_io/format.hpp"
@@ -346,23 +349,87 @@ TEST(FileUnit, WrittenFileIsCutAfterItsLastRecord) {
   EXPECT_EQ(read_file(out), "  1\n" + native_lines("  9\n"));
 }
 
-TEST(FileUnit, TheRunsEndClosesAndCutsWrittenFiles) {
-  ScratchDir scratch;
-  std::string out = scratch.path("out.csv");
+// The names in a folder, hidden temporary files among them.
+std::vector<std::string> names_in(const ScratchDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir.dir())) {
+    names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A file written by a unit is replaced whole at close or at the stop, and left as it was
+// by a fatal end; where no temporary file can be made beside it, or the rename cannot
+// serve, it is written in place as before, cut after its last record.
+TEST(FileUnit, TheRunsEndReplacesWrittenFilesWholeOrLeavesThemAsTheyWere) {
+  using platform::Call;
+  struct Row {
+    const char* what;
+    Call call;  // the call made to fail, with `error`; 0: none
+    int error;
+    bool fatal;  // the run ends by a failure rather than the stop
+    bool in_place;
+  };
+  const Row rows[] = {
+      {"stop", Call::open, 0, false, false},
+      {"fatal end", Call::open, 0, true, false},
+      {"no temporary file there: stop", Call::temporary, EACCES, false, true},
+      {"no temporary file there: fatal end", Call::temporary, EACCES, true, true},
+      {"a rename refused as on a mount point", Call::rename, EBUSY, false, false},
+      {"a rename refused as across file systems", Call::rename, EXDEV, false, false},
+  };
   const Format f("(I3)");
-  for (bool failed : {true, false}) {
-    SCOPED_TRACE(failed ? "fatal end" : "stop");
-    write_file(out, std::string(300, 'x'));
+  const std::string old(300, 'x');
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ScratchDir scratch;
+    const std::string out = scratch.path("out.csv");
+    write_file(out, old);
     Console console;
     console.io().open(11, out, OpenStatus::unknown);
+    if (row.error != 0) platform::fail_call(row.call, 1, row.error);
     FormattedWrite(console.io(), 11, f).integer(1).end();
-    if (failed) {
+    EXPECT_EQ(read_file(out), row.in_place ? "" : old);  // cut at the first write, or not yet
+    if (row.fatal) {
       float v[5];
       console.fatal([&] { ListRead(console.io(), 5).reals(v, 5).end(); });
     } else {
       EXPECT_THROW(console.io().stop(), testing::Stopped);
     }
-    EXPECT_EQ(read_file(out), native_lines("  1\n"));
+    platform::fail_call(row.call, 0, 0);
+    EXPECT_EQ(read_file(out), row.fatal && !row.in_place ? old : native_lines("  1\n"));
+    EXPECT_EQ(names_in(scratch), std::vector<std::string>{"out.csv"});
+  }
+}
+
+// A replacement that cannot be made or put in place ends the run with a report, the old
+// file kept.
+TEST(FileUnit, AFailedReplacementIsReportedAndLeavesTheOldFile) {
+  using platform::Call;
+  const struct {
+    Call call;
+    int error;
+    const char* format;  // the failure comes at the end, or at the start of the first write
+  } rows[] = {{Call::rename, EIO, ""}, {Call::temporary, ENOSPC, "last format: (I3)\n"}};
+  const Format f("(I3)");
+  for (const auto& row : rows) {
+    ScratchDir scratch;
+    const std::string out = scratch.path("out.csv");
+    write_file(out, "old\n");
+    Console console;
+    console.io().open(11, out, OpenStatus::unknown);
+    platform::fail_call(row.call, 1, row.error);
+    EXPECT_EQ(console.fatal([&] {
+      FormattedWrite(console.io(), 11, f).integer(1).end();
+      console.io().stop();
+    }),
+              "write: " + std::string(std::strerror(row.error)) +
+                  "\napparent state: unit 11 named " + out + "\n" + row.format +
+                  "lately writing sequential formatted external IO\n");
+    platform::fail_call(row.call, 0, 0);
+    EXPECT_EQ(read_file(out), "old\n");
+    EXPECT_EQ(names_in(scratch), std::vector<std::string>{"out.csv"});
   }
 }
 

@@ -3,11 +3,23 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace record_io {
+
+// Which regular file a channel reaches: the device and inode on POSIX, the volume serial
+// number and file index on Windows. Equal for two channels exactly when they reach the same
+// file, by whatever names or links they were opened. Devices, pipes and terminals have none
+// here: reading and writing one of them at once loses no file.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
 
 class ByteChannel {
  public:
@@ -35,6 +47,8 @@ class ByteChannel {
   // The line end of a record written: "\n", or "\r\n" where the system's text files
   // end lines so.
   virtual std::string_view line_end() const { return "\n"; }
+  // The regular file the channel reaches; empty for anything else.
+  virtual std::optional<FileIdentity> identity() const { return std::nullopt; }
 };
 
 // The process's standard streams, as channels that leave the stream open at close().
@@ -44,7 +58,8 @@ std::unique_ptr<ByteChannel> standard_stream(StandardStream which);
 // How a file is opened by name.
 enum class OpenStatus {
   old,      // the file must exist; it is only read
-  unknown,  // opened for update at its start, for reading only when update is refused, or created
+  unknown,  // opened for update at its start (for writing only when reading is refused, for
+            // reading only when writing is), or created
 };
 
 struct OpenedFile {
@@ -59,7 +74,8 @@ inline constexpr std::size_t max_name_length = 65536;
 // Opens the named file. A directory is refused (EISDIR), a name with a NUL byte (EINVAL),
 // which the system would otherwise cut short, and a name longer than max_name_length
 // (ENAMETOOLONG). A regular file opened to be written is locked against other runs
-// writing it: the open waits until they have closed it.
+// writing it: the open waits until they have closed it, and opens again the file one of
+// them put in its place meanwhile.
 OpenedFile open_file(const std::string& name, OpenStatus status);
 
 }  // namespace record_io

@@ -13,6 +13,10 @@ namespace record_io {
 
 class RuntimeCore;
 
+// How a run ends, for the exit hook: normally (the stop, the process's exit), by a reported
+// failure, or by a signal (the hook then runs in the signal handler).
+enum class Ending { normal, failure, signal };
+
 // How the process ends; tests put functions that throw in their place.
 struct ProcessEnds {
   void (*stop)();   // normal end, status 0: never returns
@@ -36,18 +40,30 @@ class Runtime {
 
   // Connects `unit` to the file named by `name` without its trailing blanks (leading
   // blanks stay). Ends the run on a blank name (107) or a file that cannot be opened.
+  // A regular file is written whole: its first write starts a temporary file in its
+  // folder (when nothing was read from it first), which replaces the file at close, so
+  // that until then the file holds what it held. Where a rename cannot serve (a file a
+  // rename cannot reach, a folder that takes no temporary file), the file is written in
+  // place from its first write, cut there first. A file that is standard output's or
+  // standard error's own is written through that stream's buffer, after what the run
+  // wrote there and in order with it.
   void open(int unit, std::string_view name, OpenStatus status);
-  // Disconnects `unit`, keeping the file. A file whose last operation was a write is
-  // first cut at the end of the last record. Ends the run when writing out or cutting
-  // fails. Closing a unit that is not connected does nothing.
+  // Disconnects `unit`, keeping the file: a replaced file is put in place; one written in
+  // place is cut at the end of the last record when its last operation was a write.
+  // Ends the run when writing out, putting in place or cutting fails. Closing a unit
+  // that is not connected does nothing.
   void close(int unit);
-  // Ends the run normally: every named unit closed, pending output written, status 0.
+  // Ends the run normally: every named unit closed as close() does (a failure reported),
+  // pending output written, status 0.
   [[noreturn]] void stop();
-  // The exit hook: closes every unit connected to a named file (cut after its last record
-  // when it was last written) and writes out pending standard output, ignoring failures.
-  // Runs once; safe to call from a signal handler (it only hands buffers to the system
-  // and releases descriptors).
-  void shutdown() noexcept;
+  // The exit hook: closes every unit connected to a named file and writes out pending
+  // standard output, ignoring failures. Ending::normal puts replaced files in place (and
+  // cuts those written in place after their last record); a failure or a signal leaves
+  // replaced files as they were (the temporary file removed: by the exit hook after a
+  // failure, by the end list after a signal). Runs once; a signal during a normal one
+  // finishes its work. Ending::signal is safe in a signal handler: it only hands whole
+  // records to the system and cuts files, and closes nothing.
+  void shutdown(Ending how = Ending::normal) noexcept;
 
   // Reports the failure with the fatal diagnostic on unit 0, runs the exit hook and ends
   // the run abnormally: a failure of the layer's own (number), or of the system (error,

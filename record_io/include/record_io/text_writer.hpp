@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <csignal>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -48,7 +49,11 @@ class TextWriter {
   }
   // Hands everything buffered to the channel; false with errno set when that fails, the
   // channel then left just after the last whole record it took (where it can move back).
+  // The buffer is emptied only once the channel has taken it.
   bool flush();
+  // A flush is under way: a signal handler that interrupts it must not write the buffer
+  // again.
+  bool flushing() const { return flushing_ != 0; }
 
  private:
   bool put_slowly(std::string_view record);
@@ -60,6 +65,7 @@ class TextWriter {
   std::size_t used_ = 0;
   bool interactive_;
   bool crlf_;  // lines end with a carriage return and a line feed
+  volatile std::sig_atomic_t flushing_ = 0;
 };
 
 }  // namespace record_io
