@@ -23,6 +23,15 @@ set(to_file ${PROJECT_SOURCE_DIR}/packaging/to-file.cmake)
 set(made_files "")
 set(PEER_MERGE_MAINTAINER "peer-merge developers <peer-merge@users.noreply.github.com>")
 
+# A build with tests has programs whose calls of the system a test can make fail
+# (record_io/platform/faults.hpp, through the environment): such programs are never
+# installed or packaged.
+if(PEER_MERGE_TESTS)
+  install(CODE "message(FATAL_ERROR \"This build has the tests, and its programs the tests' \"
+                \"fault injection: install or package a build configured with \"
+                \"-DPEER_MERGE_TESTS=OFF (the release preset)\")")
+endif()
+
 # peer_merge_make(OUT [CRLF] DEPENDS SOURCE... COMMAND ARG...): OUT is the command's
 # standard output, made at build time.
 function(peer_merge_make out)
