@@ -108,14 +108,7 @@ FormattedWrite& FormattedWrite::integer(std::int32_t v) {
   char* out = next_field(Edit::Kind::integer, 0, &e);
   char text[16];
   char* end = std::to_chars(text, text + sizeof text, v).ptr;
-  auto length = static_cast<std::size_t>(end - text);
-  auto width = static_cast<std::size_t>(e->width);
-  if (length > width) {
-    std::memset(out, '*', width);
-  } else {
-    std::memset(out, ' ', width - length);
-    std::memcpy(out + (width - length), text, length);
-  }
+  place_right(out, text, static_cast<std::size_t>(end - text), static_cast<std::size_t>(e->width));
   return *this;
 }
 

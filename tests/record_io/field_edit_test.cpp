@@ -102,20 +102,29 @@ TEST(FixedField, AgreesWithTheRuntimeConversion) {
 
 // Every shape of the quick fields (up to 16 columns and 7 decimals), and the fields of 8 and
 // 9 decimals beside them: values of each length that such a field holds or overflows, either
-// sign, and those whose magnitude times 10^d lies next to 10^8, where the quick conversion
-// hands over to the general one.
+// sign, those whose magnitude times 10^d lies next to 10^8 or next to 10^6 - 0.5, where the
+// quick conversions hand over to the general one, and infinities and NaNs.
 TEST(FixedField, QuickFieldsAgreeWithTheRuntimeConversion) {
   std::mt19937 rng(3);
   std::uniform_real_distribution<double> mantissa(1.0, 10.0);
   std::bernoulli_distribution negative;
   for (int d = 0; d <= 9; ++d) {
     auto edge = static_cast<float>(1e8 / std::pow(10.0, d));
+    auto thousand = static_cast<float>(999999.5 / std::pow(10.0, d));
     const float edges[] = {edge,
                            std::nextafter(edge, 0.0f),
                            std::nextafter(edge, HUGE_VALF),
                            -edge,
+                           thousand,
+                           std::nextafter(thousand, 0.0f),
+                           -std::nextafter(thousand, HUGE_VALF),
                            0.5f / static_cast<float>(std::pow(10.0, d)),
-                           0.0f};
+                           0.0f,
+                           -0.0f,
+                           HUGE_VALF,
+                           -HUGE_VALF,
+                           std::numeric_limits<float>::quiet_NaN(),
+                           -std::numeric_limits<float>::quiet_NaN()};
     for (int w = 1; w <= 17; ++w) {
       for (float v : edges) {
         ASSERT_EQ(fixed(v, w, d), reference_fixed(v, w, d)) << std::hexfloat << v;
