@@ -1,5 +1,6 @@
 #include "record_io/list_read.hpp"
 
+#include <bit>
 #include <cstring>
 
 #include "decimal.hpp"
@@ -106,18 +107,71 @@ struct Mantissa {
   return {ListScan::number, value, 0, p};
 }
 
-// A value of the common shape, [sign] digits [. digits] [exponent] with 1 to 15 digits and
-// an exponent of 1 to 4 digits, read at p in whole lines: it cannot run past the line feed
-// that ends them, and the bytes after that can be read (see take_digits_ahead). The value
-// and where it ends, or a null end for anything else, which the line scanner then reads
-// (or reports). The same value as scan_item reads: the digits and power of ten it converts
-// are the same.
+// A value read at p in whole lines: it cannot run past the line feed that ends them, and
+// the bytes after that can be read (see take_digits_ahead).
 struct PlainValue {
   float value;
   const char* end;
 };
 
-[[gnu::always_inline]] inline PlainValue plain_value(const char* p) {
+// The shape of the records' values, read in a straight line of word operations:
+// [sign] [digit] . digits, with 1 to 7 digits after the point (or a digit and a point
+// alone), then a letter, a sign and two digits (E-02, d+11), or nothing that could start
+// an exponent. The 8 bytes after the point are taken as one word: its first n bytes are
+// the digits, those after them are cleared, so that they give the digits times 10^(8 - n).
+// At p in whole lines; stores the value at *out and returns where it ends, or nullptr for
+// any other shape (and then stores nothing), which plain_value then reads.
+[[gnu::always_inline]] inline const char* record_value(const char* p, float* out) {
+  constexpr std::uint64_t ones = 0x0101010101010101ull;
+  char c = *p;
+  bool negative = c == '-';
+  p += static_cast<int>(negative | (c == '+'));
+  unsigned lead = digit_value(*p);
+  bool has_lead = lead <= 9;
+  const char* point = p + static_cast<int>(has_lead);
+  if (*point != '.') return nullptr;
+  std::uint64_t word;
+  std::memcpy(&word, point + 1, 8);
+  // As in take_digits_ahead: the first byte that is not a digit has its high bit set as it
+  // is or with 0x76 added; what its borrow or carry does to later bytes does not matter.
+  std::uint64_t values = word - 0x30 * ones;
+  std::uint64_t other = ((values + 0x76 * ones) | values) & (0x80 * ones);
+  auto high_bit = static_cast<unsigned>(std::countr_zero(other));  // 8n + 7 for n digits
+  // Eight digits or more, or a point without a digit before or after it.
+  if (other == 0 || (high_bit < 8 && !has_lead)) return nullptr;
+  std::uint64_t digits = values & ((std::uint64_t{1} << (high_bit & 56)) - 1);
+  std::uint64_t mantissa =
+      (has_lead ? lead : 0) * std::uint64_t{100000000} + eight_digit_value(digits);
+  const char* end = point + 1 + high_bit / 8;
+  // The usual exponent, a letter, a sign and two digits, tested as one word: less 'd', '+',
+  // '0' and '0', its bytes must be 0 or 1, 0 or 2, and two digits. A byte below its low
+  // end borrows from the next, but then its own test fails. value = mantissa / 10^k.
+  std::uint32_t exponent_word;
+  std::memcpy(&exponent_word, end, 4);
+  std::uint32_t x = (exponent_word | 0x20) - 0x30302B64;
+  unsigned k = 8;
+  if (((x & 0xFDFE) | (((x + 0x76760000) | x) & 0x80800000)) == 0 && digit_value(end[4]) > 9) {
+    unsigned exponent = ((x >> 16) & 0xFF) * 10 + (x >> 24);
+    k = (x & 0x200) != 0 ? 8 + exponent : 8 - exponent;  // bit 9: '-' less '+'
+    end += 4;
+  } else if (static_cast<unsigned char>((*end | 0x20) - 'd') <= 1 || is_sign(*end)) {
+    return nullptr;  // an exponent of another form
+  }
+  // 10^k is an exact double for k <= 22 (a negative k wraps), and so is the mantissa, below
+  // 10^9: the division rounds correctly, then the conversion to single precision.
+  if (k > 22) return nullptr;
+  auto m = static_cast<std::int64_t>(mantissa);
+  std::int64_t minus = -static_cast<std::int64_t>(negative);  // no branch: -0 is +0.0
+  *out = static_cast<float>(static_cast<double>((m ^ minus) - minus) / exact_powers_of_ten[k]);
+  return end;
+}
+
+// Any other value of the common shape, [sign] digits [. digits] [exponent] with 1 to 15
+// digits and an exponent of 1 to 4 digits, read at p in whole lines; the value and where it
+// ends, or a null end for anything else, which the line scanner then reads (or reports).
+// Like record_value, the same value as scan_item reads: the digits and power of ten it
+// converts are the same.
+[[gnu::noinline]] PlainValue plain_value(const char* p) {
   bool negative = *p == '-';
   p += static_cast<int>(negative | (*p == '+'));
   const char* first = p;
@@ -254,16 +308,20 @@ std::size_t ListRead::plain_values(float* v, std::size_t n) {
       p = skip_blanks_ahead(p);
       continue;
     }
-    PlainValue value = plain_value(p);
-    if (!value.end) break;
-    v[k++] = value.value;
-    if (k == n) {  // often the statement's last value: its line is done with
-      p = value.end;
+    const char* end = record_value(p, v + k);
+    if (!end) {
+      PlainValue value = plain_value(p);
+      if (!value.end) break;
+      v[k] = value.value;
+      end = value.end;
+    }
+    if (++k == n) {  // often the statement's last value: its line is done with
+      p = end;
       separator_pending_ = true;
       break;
     }
     // The separator, blanks and tabs with at most one comma, and the blanks to the next item.
-    p = skip_blanks_ahead(value.end);
+    p = skip_blanks_ahead(end);
     if (*p == ',') p = skip_blanks_ahead(p + 1);
   }
   pos_ = p;
