@@ -47,12 +47,12 @@ inline constexpr std::array<std::uint32_t, 1000> point_and_digits = [] {
   return t;
 }();
 
-// For n below 1000, without a sign ([0][n]) and with a minus ([1][n]): n right-aligned in
+// For n below 1000, without a sign (at 2n) and with a minus (at 2n + 1): n right-aligned in
 // four columns, at least one digit, the sign directly before the first digit.
-inline constexpr std::array<std::array<std::uint32_t, 1000>, 2> signed_whole = [] {
-  std::array<std::array<std::uint32_t, 1000>, 2> t{};
-  for (std::uint32_t minus = 0; minus < 2; ++minus) {
-    for (std::uint32_t n = 0; n < 1000; ++n) {
+inline constexpr std::array<std::uint32_t, 2000> signed_whole = [] {
+  std::array<std::uint32_t, 2000> t{};
+  for (std::uint32_t n = 0; n < 1000; ++n) {
+    for (std::uint32_t minus = 0; minus < 2; ++minus) {
       char text[4] = {' ', ' ', ' ', ' '};
       int k = 3;
       std::uint32_t rest = n;
@@ -61,9 +61,10 @@ inline constexpr std::array<std::array<std::uint32_t, 1000>, 2> signed_whole = [
         rest /= 10;
       } while (rest != 0);
       if (minus) text[k] = '-';
-      t[minus][n] = static_cast<std::uint8_t>(text[0]) | (static_cast<std::uint8_t>(text[1]) << 8) |
-                    (static_cast<std::uint8_t>(text[2]) << 16) |
-                    (static_cast<std::uint32_t>(static_cast<std::uint8_t>(text[3])) << 24);
+      t[2 * n + minus] = static_cast<std::uint8_t>(text[0]) |
+                         (static_cast<std::uint8_t>(text[1]) << 8) |
+                         (static_cast<std::uint8_t>(text[2]) << 16) |
+                         (static_cast<std::uint32_t>(static_cast<std::uint8_t>(text[3])) << 24);
     }
   }
   return t;
@@ -90,7 +91,7 @@ inline char* edit_fixed(char* out, float v, int w, int d) {
       auto q = static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(x + 0x1p52));
       std::uint32_t whole = q / 1000;
       std::uint32_t minus = (std::bit_cast<std::uint32_t>(v) >> 31) & static_cast<unsigned>(q != 0);
-      std::uint64_t text = three_decimals::signed_whole[minus][whole] |
+      std::uint64_t text = three_decimals::signed_whole[2 * whole + minus] |
                            std::uint64_t{three_decimals::point_and_digits[q - whole * 1000]} << 32;
       constexpr std::uint64_t blanks = 0x2020202020202020ull;
       auto width = static_cast<unsigned>(w);
@@ -99,17 +100,16 @@ inline char* edit_fixed(char* out, float v, int w, int d) {
         std::memcpy(out + width - 8, &text, 8);
         return out + width;
       }
-      // Its first 8 - w characters must be blanks; the field is the rest.
-      unsigned cut = 8 * (8 - width);
-      std::uint64_t low = (std::uint64_t{1} << cut) - 1;
-      if (((text ^ blanks) & low) != 0) return asterisks(out, width);
-      text >>= cut;
+      // Its first 8 - w characters must be blanks; the field is the rest, its last four
+      // characters those of the text.
+      if (((text ^ blanks) << (8 * width)) != 0) return asterisks(out, width);
       if (width >= 4) {
-        auto first = static_cast<std::uint32_t>(text);
-        auto last = static_cast<std::uint32_t>(text >> (8 * (width - 4)));
+        auto first = static_cast<std::uint32_t>(text >> (64 - 8 * width));
+        auto last = static_cast<std::uint32_t>(text >> 32);
         std::memcpy(out, &first, 4);
         std::memcpy(out + width - 4, &last, 4);
       } else {
+        text >>= 64 - 8 * width;
         for (unsigned i = 0; i < width; ++i) out[i] = static_cast<char>(text >> (8 * i));
       }
       return out + width;
