@@ -263,21 +263,6 @@ ListRead::ListRead(Runtime& io, int unit)
   if (pos_ == limit_) read_by_lines();
 }
 
-ListRead& ListRead::reals(float* v, std::size_t n) {
-  std::size_t k = limit_ ? plain_values(v, n) : 0;
-  if (k != n) reals_by_lines(v, n, k);
-  return *this;
-}
-
-void ListRead::end() {
-  // Usually the statement stopped at the line feed of its line, in whole lines.
-  if (limit_ && *pos_ == '\n') {
-    reader_.consume_to(pos_ + 1);
-    return;
-  }
-  end_line();
-}
-
 void ListRead::read_by_lines() {
   reader_.consume_to(pos_);
   line_ = reader_.line();
