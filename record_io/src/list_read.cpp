@@ -114,6 +114,23 @@ struct PlainValue {
   const char* end;
 };
 
+// The usual exponent at p, a letter, a sign and two digits not followed by a third, tested
+// as one word: with 0x20 set in its first byte (E and D become e and d) and less 'd', '+',
+// '0' and '0', its bytes must be 0 or 1, 0 or 2, and two digit values. A byte below its low
+// end borrows from the next, but then its own test fails. True with its magnitude in
+// *value and its sign in *negative.
+[[gnu::always_inline]] inline bool usual_exponent(const char* p, unsigned* value, bool* negative) {
+  std::uint32_t word;
+  std::memcpy(&word, p, 4);
+  std::uint32_t x = (word | 0x20) - 0x30302B64;
+  if (((x & 0xFDFE) | (((x + 0x76760000) | x) & 0x80800000)) == 0 && digit_value(p[4]) > 9) {
+    *value = ((x >> 16) & 0xFF) * 10 + (x >> 24);
+    *negative = (x & 0x200) != 0;  // bit 9: '-' less '+'
+    return true;
+  }
+  return false;
+}
+
 // The shape of the records' values, read in a straight line of word operations:
 // [sign] [digit] . digits, with 1 to 7 digits after the point (or a digit and a point
 // alone), then a letter, a sign and two digits (E-02, d+11), or nothing that could start
@@ -143,23 +160,19 @@ struct PlainValue {
   std::uint64_t mantissa =
       (has_lead ? lead : 0) * std::uint64_t{100000000} + eight_digit_value(digits);
   const char* end = point + 1 + high_bit / 8;
-  // The usual exponent, a letter, a sign and two digits, tested as one word: less 'd', '+',
-  // '0' and '0', its bytes must be 0 or 1, 0 or 2, and two digits. A byte below its low
-  // end borrows from the next, but then its own test fails. value = mantissa / 10^k.
-  std::uint32_t exponent_word;
-  std::memcpy(&exponent_word, end, 4);
-  std::uint32_t x = (exponent_word | 0x20) - 0x30302B64;
+  // value = mantissa / 10^k: 10^-8 with no exponent.
   unsigned k = 8;
-  if (((x & 0xFDFE) | (((x + 0x76760000) | x) & 0x80800000)) == 0 && digit_value(end[4]) > 9) {
-    unsigned exponent = ((x >> 16) & 0xFF) * 10 + (x >> 24);
-    k = (x & 0x200) != 0 ? 8 + exponent : 8 - exponent;  // bit 9: '-' less '+'
+  unsigned exponent = 0;
+  bool exponent_negative = false;
+  if (usual_exponent(end, &exponent, &exponent_negative)) {
+    k = exponent_negative ? 8 + exponent : 8 - exponent;
     end += 4;
   } else if (static_cast<unsigned char>((*end | 0x20) - 'd') <= 1 || is_sign(*end)) {
     return nullptr;  // an exponent of another form
   }
-  // 10^k is an exact double for k <= 22 (a negative k wraps), and so is the mantissa, below
-  // 10^9: the division rounds correctly, then the conversion to single precision.
-  if (k > 22) return nullptr;
+  // 10^k is an exact double for 0 <= k <= 22, and so is the mantissa, below 10^9: the
+  // division rounds correctly, then the conversion to single precision.
+  if (k > 22) return nullptr;  // a negative k wraps
   auto m = static_cast<std::int64_t>(mantissa);
   std::int64_t minus = -static_cast<std::int64_t>(negative);  // no branch: -0 is +0.0
   *out = static_cast<float>(static_cast<double>((m ^ minus) - minus) / exact_powers_of_ten[k]);
@@ -190,16 +203,10 @@ struct PlainValue {
   }
   // None, or more than the 15 that are always below 2^53.
   if (static_cast<std::size_t>(digits - 1) >= 15) return {0, nullptr};
-  // The usual exponent, a letter, a sign and two digits, tested as one word: less 'd', '+',
-  // '0' and '0', its bytes must be 0 or 1, 0 or 2, and two digits. A byte below its low
-  // end borrows from the next, but then its own test fails.
-  std::uint32_t word;
-  std::memcpy(&word, p, 4);
-  std::uint32_t x = (word | 0x20) - 0x30302B64;
-  if (((x & 0xFDFE) | (((x + 0x76760000) | x) & 0x80800000)) == 0 && digit_value(p[4]) > 9) {
-    std::int64_t exponent = ((x >> 16) & 0xFF) * 10 + (x >> 24);
-    std::int64_t minus = -static_cast<std::int64_t>((x >> 9) & 1);
-    scale += (exponent ^ minus) - minus;
+  unsigned exponent = 0;
+  bool exponent_negative = false;
+  if (usual_exponent(p, &exponent, &exponent_negative)) {
+    scale += exponent_negative ? -std::int64_t{exponent} : std::int64_t{exponent};
     return {short_decimal_to_single(mantissa, scale, negative), p + 4};
   }
   // Any other exponent: e, E, d or D and an optional sign, or a sign alone, then digits.
@@ -207,9 +214,9 @@ struct PlainValue {
   bool letter = static_cast<unsigned char>((c | 0x20) - 'd') <= 1;
   if (letter || is_sign(c)) {
     if (letter) c = *++p;
-    bool exponent_negative = c == '-';
+    exponent_negative = c == '-';
     p += static_cast<int>(is_sign(c));
-    unsigned exponent = digit_value(*p);
+    exponent = digit_value(*p);
     if (exponent > 9) return {0, nullptr};
     for (unsigned next = digit_value(*++p); next <= 9; next = digit_value(*++p)) {
       exponent = exponent * 10 + next;
