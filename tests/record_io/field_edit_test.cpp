@@ -250,6 +250,14 @@ TEST_P(FormattedRecords, WritesCombinedFileRecords) {
                                        ",     5.000,\n"));
 }
 
+// A layout of 17 to 64 characters is copied in pieces of 16: each of its literals is kept,
+// the last one to the end of the record.
+TEST_P(FormattedRecords, KeepsTheLiteralsOfALayout) {
+  const Format f("(F7.3,' and ',F10.3,' last literal')");
+  FormattedWrite(console.io(), 6, f).real(1.5f).real(-2.25f).end();
+  EXPECT_EQ(output(), lines("  1.500 and     -2.250 last literal\n"));
+}
+
 TEST_P(FormattedRecords, StartsTheFormatAgainOnANewRecord) {
   const Format group("(I2,(I3,'|'))");
   FormattedWrite(console.io(), 6, group).integer(1).integer(2).integer(3).integer(4).end();
