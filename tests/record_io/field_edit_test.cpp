@@ -251,11 +251,15 @@ TEST_P(FormattedRecords, WritesCombinedFileRecords) {
 }
 
 // A layout of 17 to 64 characters is copied in pieces of 16: each of its literals is kept,
-// the last one to the end of the record.
+// the last one to the end of the record (after a first record, so that the second one does
+// not stand where the same test wrote it before, in a buffer reused).
 TEST_P(FormattedRecords, KeepsTheLiteralsOfALayout) {
+  const Format text("(A)");
   const Format f("(F7.3,' and ',F10.3,' last literal')");
+  const std::string first(100, 'x');
+  FormattedWrite(console.io(), 6, text).text(first).end();
   FormattedWrite(console.io(), 6, f).real(1.5f).real(-2.25f).end();
-  EXPECT_EQ(output(), lines("  1.500 and     -2.250 last literal\n"));
+  EXPECT_EQ(output(), lines(first + "\n  1.500 and     -2.250 last literal\n"));
 }
 
 TEST_P(FormattedRecords, StartsTheFormatAgainOnANewRecord) {
