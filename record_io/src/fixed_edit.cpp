@@ -68,24 +68,18 @@ void fill_blanks(char* out, int w) {
   }
 }
 
-// "0000", "0001", ... "9999": four digits for each number below 10^4.
-constexpr std::array<char, 40000> four_digits = [] {
-  std::array<char, 40000> t{};
-  for (std::size_t i = 0; i < 10000; ++i) {
-    std::size_t n = i;
-    for (std::size_t k = 4; k-- > 0; n /= 10) t[4 * i + k] = static_cast<char>('0' + n % 10);
-  }
-  return t;
-}();
-
-// The eight digits of q < 10^8, the first in the lowest byte.
+// The eight digits of q < 10^8, the first in the lowest byte: four digit pairs.
 std::uint64_t eight_digits(std::uint32_t q) {
   std::uint32_t high = q / 10000;
-  std::uint32_t first = 0;
-  std::uint32_t last = 0;
-  std::memcpy(&first, four_digits.data() + 4 * high, 4);
-  std::memcpy(&last, four_digits.data() + 4 * (q - high * 10000), 4);
-  return first | (std::uint64_t{last} << 32);
+  std::uint32_t low = q - high * 10000;
+  std::uint32_t parts[4] = {high / 100, high % 100, low / 100, low % 100};
+  std::uint64_t text = 0;
+  for (int i = 0; i < 4; ++i) {
+    std::uint16_t pair = 0;
+    std::memcpy(&pair, digit_pairs + 2 * parts[i], 2);
+    text |= std::uint64_t{pair} << (16 * i);
+  }
+  return text;
 }
 
 void store_word(char* p, std::uint64_t v) {
