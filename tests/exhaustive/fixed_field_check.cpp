@@ -2,7 +2,10 @@
 // field compared with the C library's "%.3f" of the same value under the field's rules: no
 // sign on a zero result, right-aligned, asterisks when it does not fit.
 //
-//   fixed_field_check [THREADS]     (default: the processors' count)
+//   fixed_field_check [THREADS [FIRST LAST]]
+//
+// THREADS: default the processors' count; FIRST, LAST: only the patterns from FIRST up to
+// LAST, not included (hexadecimal, multiples of 2^20; default all).
 //
 // Prints the patterns checked, the first few differences and the time taken (progress on
 // standard error); exits 1 on any difference. It takes about an hour of processor time,
@@ -24,9 +27,10 @@
 
 namespace {
 
-constexpr std::uint64_t patterns = std::uint64_t{1} << 32;
+constexpr std::uint64_t all_patterns = std::uint64_t{1} << 32;
 constexpr std::uint64_t slice = std::uint64_t{1} << 20;  // patterns a thread takes at a time
 
+std::uint64_t patterns = all_patterns;  // the end of the patterns checked
 std::atomic<std::uint64_t> next_slice{0};
 std::atomic<std::uint64_t> differences{0};
 std::mutex report_mutex;
@@ -58,9 +62,9 @@ void check_slices() {
   for (;;) {
     std::uint64_t first = next_slice.fetch_add(slice);
     if (first >= patterns) return;
-    if (first % (patterns / 16) == 0) {  // progress, on standard error
+    if (first % (all_patterns / 16) == 0) {  // progress, on standard error
       std::fprintf(stderr, "%2llu/16 started\n",
-                   static_cast<unsigned long long>(first / (patterns / 16)));
+                   static_cast<unsigned long long>(first / (all_patterns / 16)));
     }
     for (std::uint64_t b = first; b < first + slice; ++b) {
       auto bits = static_cast<std::uint32_t>(b);
@@ -81,13 +85,20 @@ void check_slices() {
 int main(int argc, char** argv) {
   unsigned threads = std::max(1u, std::thread::hardware_concurrency());
   if (argc > 1) threads = static_cast<unsigned>(std::max(1, std::atoi(argv[1])));
+  std::uint64_t first = 0;
+  if (argc > 3) {
+    first = std::strtoull(argv[2], nullptr, 16) / slice * slice;
+    patterns =
+        std::min<std::uint64_t>(all_patterns, std::strtoull(argv[3], nullptr, 16) / slice * slice);
+  }
+  next_slice = first;
   auto start = std::chrono::steady_clock::now();
   std::vector<std::thread> pool;
   for (unsigned i = 0; i < threads; ++i) pool.emplace_back(check_slices);
   for (std::thread& t : pool) t.join();
   auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("%llu patterns through F10.3 and F7.3, %u threads, %.1f s: %llu differences\n",
-              static_cast<unsigned long long>(patterns), threads, seconds,
-              static_cast<unsigned long long>(differences.load()));
+              static_cast<unsigned long long>(patterns > first ? patterns - first : 0), threads,
+              seconds, static_cast<unsigned long long>(differences.load()));
   return differences.load() == 0 ? 0 : 1;
 }
