@@ -1,22 +1,19 @@
 #include "combined_writer.hpp"
 
 #include <cstddef>
-#include <limits>
 
 #include "record_io/formatted_write.hpp"
+#include "record_io/rounding.hpp"
 #include "units.hpp"
 
 namespace {
 
-// The time of sample i (from 1): (i - 1) * dt, exact in double precision, rounded once to
-// single (to nearest, ties to even), an infinity beyond the single range.
+// The time of sample i (from 1): (i - 1) * dt, rounded to single (to nearest, ties to even),
+// an infinity beyond the single range. The product is exact in double precision while i - 1
+// is below 2^29 (its 29 bits times dt's 24), as every count a header holds is, so it is
+// rounded once; beyond, it is rounded to double first.
 float time_of(std::int32_t i, float dt) {
-  double t = static_cast<double>(i - 1) * static_cast<double>(dt);
-  // Halfway between the largest single and 2^128 and beyond rounds to the infinity.
-  constexpr double overflow = 0x1.ffffffp127;
-  if (t >= overflow) return std::numeric_limits<float>::infinity();
-  if (t <= -overflow) return -std::numeric_limits<float>::infinity();
-  return static_cast<float>(t);
+  return record_io::round_to_single(static_cast<double>(i - 1) * static_cast<double>(dt));
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <limits>
+
+#include "record_io/rounding.hpp"
 
 namespace record_io {
 
@@ -54,16 +55,6 @@ inline constexpr double exact_powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1
 
 // The nearest double to mantissa * 10^exponent, for any mantissa and exponent.
 double scaled_to_double_exact(std::uint64_t mantissa, std::int64_t exponent);
-
-// Rounds a double to single precision, to nearest with ties to even; beyond the single
-// range the result is an infinity.
-inline float round_to_single(double value) {
-  // Halfway between the largest single and 2^128 rounds up, to the infinity.
-  constexpr double overflow = 0x1.ffffffp127;
-  if (value >= overflow) return std::numeric_limits<float>::infinity();
-  if (value <= -overflow) return -std::numeric_limits<float>::infinity();
-  return static_cast<float>(value);
-}
 
 // decimal_to_single (below) for a mantissa of at most 2^53, as 15 digits always are.
 inline float short_decimal_to_single(std::uint64_t mantissa, std::int64_t exponent, bool negative) {

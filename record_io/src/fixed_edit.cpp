@@ -68,24 +68,18 @@ void fill_blanks(char* out, int w) {
   }
 }
 
-// "0000", "0001", ... "9999": four digits for each number below 10^4.
-constexpr std::array<char, 40000> four_digits = [] {
-  std::array<char, 40000> t{};
-  for (std::size_t i = 0; i < 10000; ++i) {
-    std::size_t n = i;
-    for (std::size_t k = 4; k-- > 0; n /= 10) t[4 * i + k] = static_cast<char>('0' + n % 10);
-  }
-  return t;
-}();
-
-// The eight digits of q < 10^8, the first in the lowest byte.
+// The eight digits of q < 10^8, the first in the lowest byte: four digit pairs.
 std::uint64_t eight_digits(std::uint32_t q) {
   std::uint32_t high = q / 10000;
-  std::uint32_t first = 0;
-  std::uint32_t last = 0;
-  std::memcpy(&first, four_digits.data() + 4 * high, 4);
-  std::memcpy(&last, four_digits.data() + 4 * (q - high * 10000), 4);
-  return first | (std::uint64_t{last} << 32);
+  std::uint32_t low = q - high * 10000;
+  std::uint32_t parts[4] = {high / 100, high % 100, low / 100, low % 100};
+  std::uint64_t text = 0;
+  for (int i = 0; i < 4; ++i) {
+    std::uint16_t pair = 0;
+    std::memcpy(&pair, digit_pairs + 2 * parts[i], 2);
+    text |= std::uint64_t{pair} << (16 * i);
+  }
+  return text;
 }
 
 void store_word(char* p, std::uint64_t v) {
@@ -107,12 +101,9 @@ void copy_short(char* out, const char* from, int w) {
   }
 }
 
-constexpr char asterisks[16] = {'*', '*', '*', '*', '*', '*', '*', '*',
-                                '*', '*', '*', '*', '*', '*', '*', '*'};
-
 // The field of x = |v| * 10^d below 99999999.5, d <= 7, 1 <= w <= 16: x is exact (a
-// single's 24 significant bits times at most 17 for the odd part of 10^d), and adding 2^52
-// rounds it once to an integer q < 10^8, which then fills the low bits of the sum.
+// single's 24 significant bits times the odd part of 10^d, at most 17 bits), and adding
+// 2^52 rounds it once to an integer q < 10^8, which then fills the low bits of the sum.
 // The eight digits of q, their leading zeros but the last whole one turned into blanks, go
 // into a scratch text whose last w characters are the field: blanks, the sign, the whole
 // digits, the point, the decimals.
@@ -129,8 +120,7 @@ constexpr char asterisks[16] = {'*', '*', '*', '*', '*', '*', '*', '*',
       std::min(static_cast<std::size_t>(std::countr_zero(nonzero)) / 8, 7 - decimals);
   bool minus = std::signbit(v) && q != 0;
   if (static_cast<std::size_t>(minus) + 9 - lead > width) {
-    copy_short(out, asterisks, w);
-    return out + w;
+    return asterisks(out, width);
   }
   text ^= ((std::uint64_t{1} << (8 * lead)) - 1) & (0x10 * ones);  // '0' ^ 0x10 is a blank
   // t[23, 31 - d) the whole digits, t[31 - d] the point, t[32 - d, 32) the decimals, the
@@ -145,21 +135,9 @@ constexpr char asterisks[16] = {'*', '*', '*', '*', '*', '*', '*', '*',
   return out + w;
 }
 
-// Right-aligns text[0..len) in a field of width w, or fills it with asterisks.
-char* place(char* out, const char* text, std::size_t len, int w) {
-  auto width = static_cast<std::size_t>(w);
-  if (len > width) {
-    std::memset(out, '*', width);
-  } else {
-    std::memset(out, ' ', width - len);
-    std::memcpy(out + (width - len), text, len);
-  }
-  return out + width;
-}
-
 // The magnitude of v rounded to d decimals (ties to even) and scaled by 10^d, for
 // |v| < 2^31 and d <= 9; false for other values. |v| * 10^d is exact in double
-// precision (24 significant bits times at most 21 for the odd part of 10^d), and adding
+// precision (24 significant bits times the odd part of 10^d, at most 21 bits), and adding
 // 2^52 rounds it once to an integer, which then fills the low bits of the sum.
 bool scaled_magnitude(float v, int d, std::uint64_t* scaled) {
   double magnitude = std::fabs(static_cast<double>(v));
@@ -176,8 +154,7 @@ char* edit_fixed_general(char* out, float v, int w, int d) {
   auto [end, ec] = std::to_chars(text, text + sizeof text - 1, static_cast<double>(v),
                                  std::chars_format::fixed, d);
   if (ec != std::errc()) {  // longer than any field
-    std::memset(out, '*', static_cast<std::size_t>(w));
-    return out + w;
+    return asterisks(out, static_cast<std::size_t>(w));
   }
   const char* begin = text;
   const char* magnitude = text[0] == '-' ? text + 1 : text;
@@ -188,7 +165,8 @@ char* edit_fixed_general(char* out, float v, int w, int d) {
                             [](char c) { return c == '0' || c == '.'; });
     if (zero) begin = magnitude;
   }
-  return place(out, begin, static_cast<std::size_t>(end - begin), w);
+  return place_right(out, begin, static_cast<std::size_t>(end - begin),
+                     static_cast<std::size_t>(w));
 }
 
 // The field of v scaled to q (|v| < 2^31, d <= 9), w <= 32: digit pairs right to left.
@@ -202,8 +180,7 @@ char* edit_digit_pairs(char* out, float v, int w, int d, std::uint64_t q) {
   while (whole_digits < 10 && whole >= integer_powers_of_ten[whole_digits]) ++whole_digits;
   int length = static_cast<int>(minus) + whole_digits + 1 + d;
   if (length > w) {  // it does not fit
-    std::memset(out, '*', static_cast<std::size_t>(w));
-    return out + w;
+    return asterisks(out, static_cast<std::size_t>(w));
   }
   // Blanks, then right to left the decimals, the point, the whole digits and the sign,
   // all stored straight into the field.
@@ -245,7 +222,14 @@ char* edit_digit_pairs(char* out, float v, int w, int d, std::uint64_t q) {
 
 }  // namespace
 
-char* edit_fixed(char* out, float v, int w, int d) {
+char* place_right(char* out, const char* text, std::size_t length, std::size_t width) {
+  if (length > width) return asterisks(out, width);
+  std::memset(out, ' ', width - length);
+  std::memcpy(out + (width - length), text, length);
+  return out + width;
+}
+
+char* edit_fixed_other(char* out, float v, int w, int d) {
   if (static_cast<unsigned>(d) <= 7 && static_cast<unsigned>(w - 1) < 16) {
     double x = std::fabs(static_cast<double>(v)) * exact_powers_of_ten[d];
     if (x < 99999999.5) return edit_short(out, v, x, w, d);  // NaN goes on

@@ -12,6 +12,21 @@ namespace {
 
 constexpr const char* context = "fmt";
 
+// out[0..n) = from[0..n), without a call when n is 16 to 64 (a record such as the combined
+// file's): two or four copies of 16 bytes, the last ones overlapping.
+void copy_layout(char* out, const char* from, std::size_t n) {
+  if (n < 16 || n > 64) {
+    std::memcpy(out, from, n);
+    return;
+  }
+  std::memcpy(out, from, 16);
+  std::memcpy(out + n - 16, from + n - 16, 16);
+  if (n > 32) {
+    std::memcpy(out + 16, from + 16, 16);
+    std::memcpy(out + n - 32, from + n - 32, 16);
+  }
+}
+
 }  // namespace
 
 FormattedWrite::FormattedWrite(Runtime& io, int unit, const Format& format)
@@ -20,17 +35,26 @@ FormattedWrite::FormattedWrite(Runtime& io, int unit, const Format& format)
       format_(format),
       cursor_(format),
       record_(io_.record()) {
-  record_.clear();
-  if (!format.fixed_layout()) return;
-  // Usually built straight in the unit's output buffer.
-  std::string_view layout = format.layout();
-  TextWriter& writer = io_.writer(unit_);
-  layout_ = writer.room(layout.size());
-  if (!layout_) {
-    layout_in_record();
-    return;
+  // Usually a format with fixed widths, its first record built straight in the unit's
+  // output buffer: the record buffer is not needed.
+  if (format.fixed_layout()) {
+    std::string_view layout = format.layout();
+    TextWriter& writer = io_.writer(unit_);
+    layout_ = writer.room(layout.size());
+    if (layout_) {
+      direct_ = &writer;
+      copy_layout(layout_, layout.data(), layout.size());
+      return;
+    }
   }
-  direct_ = &writer;
+  start_in_record();
+}
+
+void FormattedWrite::start_in_record() {
+  record_.clear();
+  if (!format_.fixed_layout()) return;
+  std::string_view layout = format_.layout();
+  layout_ = record_.extend(layout.size());
   std::memcpy(layout_, layout.data(), layout.size());
 }
 
@@ -46,12 +70,6 @@ void FormattedWrite::end() {
     return;
   }
   end_record();
-}
-
-void FormattedWrite::layout_in_record() {
-  std::string_view layout = format_.layout();
-  layout_ = record_.extend(layout.size());
-  std::memcpy(layout_, layout.data(), layout.size());
 }
 
 void FormattedWrite::hand_over_layout(std::size_t n) {
@@ -108,14 +126,7 @@ FormattedWrite& FormattedWrite::integer(std::int32_t v) {
   char* out = next_field(Edit::Kind::integer, 0, &e);
   char text[16];
   char* end = std::to_chars(text, text + sizeof text, v).ptr;
-  auto length = static_cast<std::size_t>(end - text);
-  auto width = static_cast<std::size_t>(e->width);
-  if (length > width) {
-    std::memset(out, '*', width);
-  } else {
-    std::memset(out, ' ', width - length);
-    std::memcpy(out + (width - length), text, length);
-  }
+  place_right(out, text, static_cast<std::size_t>(end - text), static_cast<std::size_t>(e->width));
   return *this;
 }
 

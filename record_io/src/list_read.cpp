@@ -1,5 +1,6 @@
 #include "record_io/list_read.hpp"
 
+#include <bit>
 #include <cstring>
 
 #include "decimal.hpp"
@@ -106,18 +107,84 @@ struct Mantissa {
   return {ListScan::number, value, 0, p};
 }
 
-// A value of the common shape, [sign] digits [. digits] [exponent] with 1 to 15 digits and
-// an exponent of 1 to 4 digits, read at p in whole lines: it cannot run past the line feed
-// that ends them, and the bytes after that can be read (see take_digits_ahead). The value
-// and where it ends, or a null end for anything else, which the line scanner then reads
-// (or reports). The same value as scan_item reads: the digits and power of ten it converts
-// are the same.
+// A value read at p in whole lines: it cannot run past the line feed that ends them, and
+// the bytes after that can be read (see take_digits_ahead).
 struct PlainValue {
   float value;
   const char* end;
 };
 
-[[gnu::always_inline]] inline PlainValue plain_value(const char* p) {
+// The usual exponent at p, a letter, a sign and two digits not followed by a third, tested
+// as one word: with 0x20 set in its first byte (E and D become e and d) and less 'd', '+',
+// '0' and '0', its bytes must be 0 or 1, 0 or 2, and two digit values. A byte below its low
+// end borrows from the next, but then its own test fails. True with its magnitude in
+// *value and its sign in *negative.
+[[gnu::always_inline]] inline bool usual_exponent(const char* p, unsigned* value, bool* negative) {
+  std::uint32_t word;
+  std::memcpy(&word, p, 4);
+  std::uint32_t x = (word | 0x20) - 0x30302B64;
+  if (((x & 0xFDFE) | (((x + 0x76760000) | x) & 0x80800000)) == 0 && digit_value(p[4]) > 9) {
+    *value = ((x >> 16) & 0xFF) * 10 + (x >> 24);
+    *negative = (x & 0x200) != 0;  // bit 9: '-' less '+'
+    return true;
+  }
+  return false;
+}
+
+// The shape of the records' values, read in a straight line of word operations:
+// [sign] [digit] . digits, with 1 to 7 digits after the point (or a digit and a point
+// alone), then a letter, a sign and two digits (E-02, d+11), or nothing that could start
+// an exponent. The 8 bytes after the point are taken as one word: its first n bytes are
+// the digits, those after them are cleared, so that they give the digits times 10^(8 - n).
+// At p in whole lines; stores the value at *out and returns where it ends, or nullptr for
+// any other shape (and then stores nothing), which plain_value then reads.
+[[gnu::always_inline]] inline const char* record_value(const char* p, float* out) {
+  constexpr std::uint64_t ones = 0x0101010101010101ull;
+  char c = *p;
+  bool negative = c == '-';
+  p += static_cast<int>(negative | (c == '+'));
+  unsigned lead = digit_value(*p);
+  bool has_lead = lead <= 9;
+  const char* point = p + static_cast<int>(has_lead);
+  if (*point != '.') return nullptr;
+  std::uint64_t word;
+  std::memcpy(&word, point + 1, 8);
+  // As in take_digits_ahead: the first byte that is not a digit has its high bit set as it
+  // is or with 0x76 added; what its borrow or carry does to later bytes does not matter.
+  std::uint64_t values = word - 0x30 * ones;
+  std::uint64_t other = ((values + 0x76 * ones) | values) & (0x80 * ones);
+  auto high_bit = static_cast<unsigned>(std::countr_zero(other));  // 8n + 7 for n digits
+  // Eight digits or more, or a point without a digit before or after it.
+  if (other == 0 || (high_bit < 8 && !has_lead)) return nullptr;
+  std::uint64_t digits = values & ((std::uint64_t{1} << (high_bit & 56)) - 1);
+  std::uint64_t mantissa =
+      (has_lead ? lead : 0) * std::uint64_t{100000000} + eight_digit_value(digits);
+  const char* end = point + 1 + high_bit / 8;
+  // value = mantissa / 10^k: 10^-8 with no exponent.
+  unsigned k = 8;
+  unsigned exponent = 0;
+  bool exponent_negative = false;
+  if (usual_exponent(end, &exponent, &exponent_negative)) {
+    k = exponent_negative ? 8 + exponent : 8 - exponent;
+    end += 4;
+  } else if (static_cast<unsigned char>((*end | 0x20) - 'd') <= 1 || is_sign(*end)) {
+    return nullptr;  // an exponent of another form
+  }
+  // 10^k is an exact double for 0 <= k <= 22, and so is the mantissa, below 10^9: the
+  // division rounds correctly, then the conversion to single precision.
+  if (k > 22) return nullptr;  // a negative k wraps
+  auto m = static_cast<std::int64_t>(mantissa);
+  std::int64_t minus = -static_cast<std::int64_t>(negative);  // no branch: -0 is +0.0
+  *out = static_cast<float>(static_cast<double>((m ^ minus) - minus) / exact_powers_of_ten[k]);
+  return end;
+}
+
+// Any other value of the common shape, [sign] digits [. digits] [exponent] with 1 to 15
+// digits and an exponent of 1 to 4 digits, read at p in whole lines; the value and where it
+// ends, or a null end for anything else, which the line scanner then reads (or reports).
+// Like record_value, the same value as scan_item reads: the digits and power of ten it
+// converts are the same.
+[[gnu::noinline]] PlainValue plain_value(const char* p) {
   bool negative = *p == '-';
   p += static_cast<int>(negative | (*p == '+'));
   const char* first = p;
@@ -136,16 +203,10 @@ struct PlainValue {
   }
   // None, or more than the 15 that are always below 2^53.
   if (static_cast<std::size_t>(digits - 1) >= 15) return {0, nullptr};
-  // The usual exponent, a letter, a sign and two digits, tested as one word: less 'd', '+',
-  // '0' and '0', its bytes must be 0 or 1, 0 or 2, and two digits. A byte below its low
-  // end borrows from the next, but then its own test fails.
-  std::uint32_t word;
-  std::memcpy(&word, p, 4);
-  std::uint32_t x = (word | 0x20) - 0x30302B64;
-  if (((x & 0xFDFE) | (((x + 0x76760000) | x) & 0x80800000)) == 0 && digit_value(p[4]) > 9) {
-    std::int64_t exponent = ((x >> 16) & 0xFF) * 10 + (x >> 24);
-    std::int64_t minus = -static_cast<std::int64_t>((x >> 9) & 1);
-    scale += (exponent ^ minus) - minus;
+  unsigned exponent = 0;
+  bool exponent_negative = false;
+  if (usual_exponent(p, &exponent, &exponent_negative)) {
+    scale += exponent_negative ? -std::int64_t{exponent} : std::int64_t{exponent};
     return {short_decimal_to_single(mantissa, scale, negative), p + 4};
   }
   // Any other exponent: e, E, d or D and an optional sign, or a sign alone, then digits.
@@ -153,9 +214,9 @@ struct PlainValue {
   bool letter = static_cast<unsigned char>((c | 0x20) - 'd') <= 1;
   if (letter || is_sign(c)) {
     if (letter) c = *++p;
-    bool exponent_negative = c == '-';
+    exponent_negative = c == '-';
     p += static_cast<int>(is_sign(c));
-    unsigned exponent = digit_value(*p);
+    exponent = digit_value(*p);
     if (exponent > 9) return {0, nullptr};
     for (unsigned next = digit_value(*++p); next <= 9; next = digit_value(*++p)) {
       exponent = exponent * 10 + next;
@@ -209,21 +270,6 @@ ListRead::ListRead(Runtime& io, int unit)
   if (pos_ == limit_) read_by_lines();
 }
 
-ListRead& ListRead::reals(float* v, std::size_t n) {
-  std::size_t k = limit_ ? plain_values(v, n) : 0;
-  if (k != n) reals_by_lines(v, n, k);
-  return *this;
-}
-
-void ListRead::end() {
-  // Usually the statement stopped at the line feed of its line, in whole lines.
-  if (limit_ && *pos_ == '\n') {
-    reader_.consume_to(pos_ + 1);
-    return;
-  }
-  end_line();
-}
-
 void ListRead::read_by_lines() {
   reader_.consume_to(pos_);
   line_ = reader_.line();
@@ -254,16 +300,20 @@ std::size_t ListRead::plain_values(float* v, std::size_t n) {
       p = skip_blanks_ahead(p);
       continue;
     }
-    PlainValue value = plain_value(p);
-    if (!value.end) break;
-    v[k++] = value.value;
-    if (k == n) {  // often the statement's last value: its line is done with
-      p = value.end;
+    const char* end = record_value(p, v + k);
+    if (!end) {
+      PlainValue value = plain_value(p);
+      if (!value.end) break;
+      v[k] = value.value;
+      end = value.end;
+    }
+    if (++k == n) {  // often the statement's last value: its line is done with
+      p = end;
       separator_pending_ = true;
       break;
     }
     // The separator, blanks and tabs with at most one comma, and the blanks to the next item.
-    p = skip_blanks_ahead(value.end);
+    p = skip_blanks_ahead(end);
     if (*p == ',') p = skip_blanks_ahead(p + 1);
   }
   pos_ = p;

@@ -2,7 +2,9 @@
 // lines buffered whole, against strtod and against the line scanner, and records built in
 // the output buffer up to its end.
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -146,6 +148,65 @@ TEST(FastPaths, ReadDecimalsNearHalfwayBetweenSinglesAsStrtodDoes) {
     std::vector<float> values = testing::list_values(lines, texts.size(), chunk);
     for (std::size_t k = 0; k < texts.size(); ++k) {
       ASSERT_EQ(values[k], static_cast<float>(std::strtod(c_texts[k].c_str(), nullptr)))
+          << texts[k] << ", chunk " << chunk;
+    }
+  }
+}
+
+// The values of the records' own shapes, which the straight-line scanner takes: a sign or
+// none, a digit or none, a point, 0 to 9 digits, and an exponent of a letter, a sign and two
+// digits or of another form or none; each as strtod reads it, rounded to single precision,
+// zeros as +0.0. The exponents run past the powers of ten the scanner divides by exactly
+// (10^22), where it hands the value over; 8 or 9 digits after the point and other exponents
+// are handed over too.
+TEST(FastPaths, ReadTheRecordsShapesAsStrtodDoes) {
+  std::mt19937 rng(41);
+  auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  const char* signs[] = {"", "-", "+"};
+  const char* letters[] = {"E", "e", "D", "d"};
+  std::vector<std::string> texts, c_texts;
+  for (const char* edge : {"0.0", "-.0000000E+00", "-0.", "5.", "5.E+03", "-9.E-22", ".5",
+                           "+.25d-01", "1.5-3", "1.5E+003", "1.5E5"}) {
+    texts.emplace_back(edge);
+  }
+  while (texts.size() < 4000) {
+    std::string text = signs[pick(3)];
+    int lead = pick(11) - 1;  // -1: none
+    int fraction = lead < 0 ? 1 + pick(9) : pick(10);
+    if (lead >= 0) text += static_cast<char>('0' + lead);
+    text += '.';
+    for (int i = 0; i < fraction; ++i) text += static_cast<char>('0' + pick(10));
+    int exponent = pick(61) - 30;
+    switch (pick(4)) {
+      case 0:
+        break;
+      case 1:  // another form of exponent
+        text += (pick(2) ? "E" : "") + std::to_string(exponent);
+        if (exponent >= 0) text.insert(text.size() - std::to_string(exponent).size(), "+");
+        break;
+      default:
+        char two[8];
+        std::snprintf(two, sizeof two, "%+03d", exponent);
+        text += letters[pick(4)] + std::string(two);
+    }
+    texts.push_back(text);
+  }
+  std::string lines;
+  for (std::size_t k = 0; k < texts.size(); ++k) {
+    std::string c_text = texts[k];
+    std::size_t letter = c_text.find_first_of("EeDd");
+    if (letter != std::string::npos) c_text[letter] = 'e';
+    std::size_t sign = c_text.find_first_of("+-", 1);
+    if (letter == std::string::npos && sign != std::string::npos) c_text.insert(sign, "e");
+    c_texts.push_back(c_text);
+    lines += texts[k] + (k % 5 == 4 ? "\n" : "  ");
+  }
+  for (std::size_t chunk : {65536u, 1u}) {
+    std::vector<float> values = testing::list_values(lines, texts.size(), chunk);
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+      float expected = static_cast<float>(std::strtod(c_texts[k].c_str(), nullptr));
+      if (expected == 0) expected = 0.0f;  // +0.0 for every zero
+      ASSERT_EQ(std::bit_cast<std::uint32_t>(values[k]), std::bit_cast<std::uint32_t>(expected))
           << texts[k] << ", chunk " << chunk;
     }
   }

@@ -102,20 +102,29 @@ TEST(FixedField, AgreesWithTheRuntimeConversion) {
 
 // Every shape of the quick fields (up to 16 columns and 7 decimals), and the fields of 8 and
 // 9 decimals beside them: values of each length that such a field holds or overflows, either
-// sign, and those whose magnitude times 10^d lies next to 10^8, where the quick conversion
-// hands over to the general one.
+// sign, those whose magnitude times 10^d lies next to 10^8 or next to 10^6 - 0.5, where the
+// quick conversions hand over to the general one, and infinities and NaNs.
 TEST(FixedField, QuickFieldsAgreeWithTheRuntimeConversion) {
   std::mt19937 rng(3);
   std::uniform_real_distribution<double> mantissa(1.0, 10.0);
   std::bernoulli_distribution negative;
   for (int d = 0; d <= 9; ++d) {
     auto edge = static_cast<float>(1e8 / std::pow(10.0, d));
+    auto thousand = static_cast<float>(999999.5 / std::pow(10.0, d));
     const float edges[] = {edge,
                            std::nextafter(edge, 0.0f),
                            std::nextafter(edge, HUGE_VALF),
                            -edge,
+                           thousand,
+                           std::nextafter(thousand, 0.0f),
+                           -std::nextafter(thousand, HUGE_VALF),
                            0.5f / static_cast<float>(std::pow(10.0, d)),
-                           0.0f};
+                           0.0f,
+                           -0.0f,
+                           HUGE_VALF,
+                           -HUGE_VALF,
+                           std::numeric_limits<float>::quiet_NaN(),
+                           -std::numeric_limits<float>::quiet_NaN()};
     for (int w = 1; w <= 17; ++w) {
       for (float v : edges) {
         ASSERT_EQ(fixed(v, w, d), reference_fixed(v, w, d)) << std::hexfloat << v;
@@ -239,6 +248,18 @@ TEST_P(FormattedRecords, WritesCombinedFileRecords) {
   EXPECT_EQ(output(), lines(expected + "  1.000,     2.000,\n"
                                        "  1.000,     2.000,     3.000,     4.000\n"
                                        ",     5.000,\n"));
+}
+
+// A layout of 17 to 64 characters is copied in pieces of 16: each of its literals is kept,
+// the last one to the end of the record (after a first record, so that the second one does
+// not stand where the same test wrote it before, in a buffer reused).
+TEST_P(FormattedRecords, KeepsTheLiteralsOfALayout) {
+  const Format text("(A)");
+  const Format f("(F7.3,' and ',F10.3,' last literal')");
+  const std::string first(100, 'x');
+  FormattedWrite(console.io(), 6, text).text(first).end();
+  FormattedWrite(console.io(), 6, f).real(1.5f).real(-2.25f).end();
+  EXPECT_EQ(output(), lines(first + "\n  1.500 and     -2.250 last literal\n"));
 }
 
 TEST_P(FormattedRecords, StartsTheFormatAgainOnANewRecord) {

@@ -40,12 +40,13 @@ class FormattedWrite {
   void end();
 
  private:
-  // The format's first record built in record_, the output buffer lacking the room.
-  void layout_in_record();
+  // The statement builds its record in record_: the format has no fixed layout, or the
+  // output buffer lacks the room for it.
+  [[gnu::noinline]] void start_in_record();
   FormattedWrite& real_in_record(float v);
   // Writes v as the field of the real edit e at out.
   static void fixed_field(char* out, float v, const Edit& e);
-  void end_record();
+  [[gnu::noinline]] void end_record();
   // The next data edit, which must be of `kind`, and where its field of `width`
   // characters (0: the edit's own width) goes in the record: at its column of the
   // format's layout, or after the literals and skipped columns written before it.

@@ -47,8 +47,19 @@ class ListRead {
  public:
   ListRead(Runtime& io, int unit);
   // Reads up to n values into v[0..n): fewer when a slash ended the statement.
-  ListRead& reals(float* v, std::size_t n);
-  void end();
+  ListRead& reals(float* v, std::size_t n) {
+    std::size_t k = limit_ ? plain_values(v, n) : 0;
+    if (k != n) reals_by_lines(v, n, k);
+    return *this;
+  }
+  void end() {
+    // Usually the statement stopped at the line feed of its line, in whole lines.
+    if (limit_ && *pos_ == '\n') {
+      reader_.consume_to(pos_ + 1);
+      return;
+    }
+    end_line();
+  }
 
  private:
   // Reads values straight from the whole lines buffered, as long as the items are plain
