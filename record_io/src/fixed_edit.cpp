@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace record_io {
 
@@ -150,23 +151,23 @@ bool scaled_magnitude(float v, int d, std::uint64_t* scaled) {
 
 // Any value: the exact conversion of the standard library, then the sign and point rules.
 char* edit_fixed_general(char* out, float v, int w, int d) {
+  auto width = static_cast<std::size_t>(w);
+  if (!std::isfinite(v)) {  // as the C library writes them, whatever the C++ library would
+    std::string_view name = std::isnan(v) ? "-nan" : "-inf";
+    if (!std::signbit(v)) name.remove_prefix(1);
+    return place_right(out, name.data(), name.size(), width);
+  }
   char text[400];
   auto [end, ec] = std::to_chars(text, text + sizeof text - 1, static_cast<double>(v),
                                  std::chars_format::fixed, d);
-  if (ec != std::errc()) {  // longer than any field
-    return asterisks(out, static_cast<std::size_t>(w));
-  }
+  if (ec != std::errc()) return asterisks(out, width);  // longer than any field
   const char* begin = text;
   const char* magnitude = text[0] == '-' ? text + 1 : text;
-  bool finite = *magnitude >= '0' && *magnitude <= '9';
-  if (finite) {
-    if (d == 0) *end++ = '.';
-    bool zero = std::all_of(magnitude, static_cast<const char*>(end),
-                            [](char c) { return c == '0' || c == '.'; });
-    if (zero) begin = magnitude;
-  }
-  return place_right(out, begin, static_cast<std::size_t>(end - begin),
-                     static_cast<std::size_t>(w));
+  if (d == 0) *end++ = '.';
+  bool zero = std::all_of(magnitude, static_cast<const char*>(end),
+                          [](char c) { return c == '0' || c == '.'; });
+  if (zero) begin = magnitude;
+  return place_right(out, begin, static_cast<std::size_t>(end - begin), width);
 }
 
 // The field of v scaled to q (|v| < 2^31, d <= 9), w <= 32: digit pairs right to left.

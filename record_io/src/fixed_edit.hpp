@@ -61,10 +61,11 @@ inline constexpr std::array<std::uint32_t, 2000> signed_whole = [] {
         rest /= 10;
       } while (rest != 0);
       if (minus) text[k] = '-';
-      t[2 * n + minus] = static_cast<std::uint8_t>(text[0]) |
-                         (static_cast<std::uint8_t>(text[1]) << 8) |
-                         (static_cast<std::uint8_t>(text[2]) << 16) |
-                         (static_cast<std::uint32_t>(static_cast<std::uint8_t>(text[3])) << 24);
+      std::uint32_t packed = 0;
+      for (int i = 0; i < 4; ++i) {
+        packed |= std::uint32_t{static_cast<std::uint8_t>(text[i])} << (8 * i);
+      }
+      t[2 * n + minus] = packed;
     }
   }
   return t;

@@ -8,7 +8,7 @@
 // LAST, not included (hexadecimal, multiples of 2^20; default all).
 //
 // Prints the patterns checked, the first few differences and the time taken (progress on
-// standard error); exits 1 on any difference. It takes about an hour of processor time,
+// standard error); exits 1 on any difference. It takes about 21 minutes of processor time,
 // most of it in the C library's conversions of the large values.
 #include <algorithm>
 #include <atomic>

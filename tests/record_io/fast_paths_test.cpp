@@ -185,7 +185,7 @@ TEST(FastPaths, ReadTheRecordsShapesAsStrtodDoes) {
         if (exponent >= 0) text.insert(text.size() - std::to_string(exponent).size(), "+");
         break;
       default:
-        char two[8];
+        char two[16];
         std::snprintf(two, sizeof two, "%+03d", exponent);
         text += letters[pick(4)] + std::string(two);
     }
