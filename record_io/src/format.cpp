@@ -5,6 +5,10 @@
 
 namespace record_io {
 
+using detail::DataEdit;
+using detail::Edit;
+using detail::FormatCursor;
+
 namespace {
 
 constexpr std::size_t max_edits = 1 << 16;  // after unrolling the repeat groups

@@ -8,6 +8,10 @@
 
 namespace record_io {
 
+using detail::DataEdit;
+using detail::Edit;
+using detail::FormatCursor;
+
 namespace {
 
 constexpr const char* context = "fmt";

@@ -139,9 +139,4 @@ class FormatCursor {
 
 }  // namespace detail
 
-// Until formatted_write.hpp names them in detail (then these three lines go).
-using detail::DataEdit;
-using detail::Edit;
-using detail::FormatCursor;
-
 }  // namespace record_io

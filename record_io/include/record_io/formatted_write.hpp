@@ -32,7 +32,7 @@ class FormattedWrite {
   // asterisks when it does not fit.
   FormattedWrite& real(float v) {
     // Usually a field at its column of the format's first record.
-    const DataEdit* d = layout_ ? cursor_.take(Edit::Kind::real) : nullptr;
+    const detail::DataEdit* d = layout_ ? cursor_.take(detail::Edit::Kind::real) : nullptr;
     if (!d) return real_in_record(v);
     fixed_field(layout_ + d->column, v, d->edit);
     return *this;
@@ -45,12 +45,12 @@ class FormattedWrite {
   [[gnu::noinline]] void start_in_record();
   FormattedWrite& real_in_record(float v);
   // Writes v as the field of the real edit e at out.
-  static void fixed_field(char* out, float v, const Edit& e);
+  static void fixed_field(char* out, float v, const detail::Edit& e);
   [[gnu::noinline]] void end_record();
   // The next data edit, which must be of `kind`, and where its field of `width`
   // characters (0: the edit's own width) goes in the record: at its column of the
   // format's layout, or after the literals and skipped columns written before it.
-  char* next_field(Edit::Kind kind, std::size_t width, const Edit** edit);
+  char* next_field(detail::Edit::Kind kind, std::size_t width, const detail::Edit** edit);
   void put_text(std::string_view s);
 
   // The record in the format's layout is done with its first n characters.
@@ -59,7 +59,7 @@ class FormattedWrite {
   RuntimeCore& io_;
   Unit& unit_;
   const Format& format_;
-  FormatCursor cursor_;
+  detail::FormatCursor cursor_;
   RecordBuffer& record_;
   // The format's first record when its fields have fixed widths: built straight in the
   // unit's output buffer when that has room (`direct_`), otherwise in record_.
