@@ -81,6 +81,11 @@ TEST(Signals, EveryOtherEndingSignalEndsTheRunAsItsDefaultDoesAfterThePendingOut
       fatal("fmt: end of file", "unit 5 (unnamed)", kNameFormat, Lately::reading);
   for (const int number : ending) {
     SCOPED_TRACE(number);
+#ifdef PEER_E2E_SANITIZED
+    // AddressSanitizer handles the memory faults itself (its report, then its own end),
+    // and a handler that was there before the program's is left alone.
+    if (number == SIGBUS || number == SIGSEGV) continue;
+#endif
     Sandbox box;
     Process process(box.dir(), {});
     ASSERT_TRUE(process.wait_until_blocked(milliseconds(5000)));
