@@ -9,8 +9,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <string_view>
 
 namespace record_io {
 
@@ -152,10 +152,12 @@ bool scaled_magnitude(float v, int d, std::uint64_t* scaled) {
 // Any value: the exact conversion of the standard library, then the sign and point rules.
 char* edit_fixed_general(char* out, float v, int w, int d) {
   auto width = static_cast<std::size_t>(w);
-  if (!std::isfinite(v)) {  // as the C library writes them, whatever the C++ library would
-    std::string_view name = std::isnan(v) ? "-nan" : "-inf";
-    if (!std::signbit(v)) name.remove_prefix(1);
-    return place_right(out, name.data(), name.size(), width);
+  if (!std::isfinite(v)) {  // the C library's own text ("inf", "-nan", ...), on each system
+    char name[32];
+    int length = std::snprintf(name, sizeof name, "%.0f", static_cast<double>(v));
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof name)
+      return asterisks(out, width);
+    return place_right(out, name, static_cast<std::size_t>(length), width);
   }
   char text[400];
   auto [end, ec] = std::to_chars(text, text + sizeof text - 1, static_cast<double>(v),

@@ -77,7 +77,7 @@ inline constexpr std::array<std::uint32_t, 2000> signed_whole = [] {
 // value rounded exactly to d decimals (ties to even), a digit always before the point, a
 // "-" only when the rounded magnitude is not zero, right-aligned with blanks; w asterisks
 // when the text does not fit. Infinities and NaNs are written as the C library's fixed
-// conversion writes them, "inf", "-inf", "nan" or "-nan", right-aligned (asterisks when
+// conversion writes them (glibc: "inf", "-inf", "nan", "-nan"), right-aligned (asterisks when
 // they do not fit). Returns out + w.
 //
 // The quick path, inline: three decimals (the combined file's fields), a width of 1 to 16
