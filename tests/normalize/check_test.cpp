@@ -273,7 +273,7 @@ TEST(Check, AgreesWithWhatTheMergeWrites) {
         std::string(s.dt[0]) == s.dt[2] && std::string(s.dt[1]) == s.dt[2] &&
         box.read_output("out.csv") == combined(s.points[2], dt, values[0], values[1], values[2]);
     const Outcome o = check(box, {"x.at2", "y.at2", "z.at2", "out.csv"});
-    EXPECT_EQ(o.exit_status == 0, holds_all) << o.out;
+    EXPECT_EQ(o.exit_status == 0, holds_all) << o.out << o.err;
   }
 }
 
