@@ -58,8 +58,12 @@ BEGIN {
   version = $2
   split($4, ymd, "-")
   y = ymd[1] + 0; m = ymd[2] + 0; d = ymd[3] + 0
-  date = sprintf("%s, %02d %s %04d 00:00:00 +0000", day_names[weekday(y, m, d) + 1], d,
-                 month_names[m], y)
+  # Entries of one day (the newest first) an hour apart from noon down, so that each is
+  # older than the one above it, as Debian's changelog wants.
+  hour = ($4 == last_day) ? hour - 1 : 12
+  last_day = $4
+  date = sprintf("%s, %02d %s %04d %02d:00:00 +0000", day_names[weekday(y, m, d) + 1], d,
+                 month_names[m], y, hour)
   if (entries++) print ""
   printf "%s (%s) unstable; urgency=medium\n\n", package, version
   in_entry = 1
