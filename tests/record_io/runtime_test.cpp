@@ -332,12 +332,15 @@ TEST(FileUnit, WrittenFileIsCutAfterItsLastRecord) {
   EXPECT_TRUE(std::filesystem::exists(created));
   EXPECT_EQ(read_file(created), "");
 
-  // Opened on another file without a close: the file written is closed, and cut, first.
+  // Opened on another file without a close: the file written is closed, and cut, first,
+  // and the records after the open go to the other file.
   console.io().open(11, out, OpenStatus::unknown);
   FormattedWrite(console.io(), 11, f).integer(3).end();
   console.io().open(11, created, OpenStatus::unknown);
+  FormattedWrite(console.io(), 11, f).integer(4).end();
   console.io().close(11);
   EXPECT_EQ(read_file(out), native_lines("  3\n"));
+  EXPECT_EQ(read_file(created), native_lines("  4\n"));
 
   // Written after a line read: the record follows that line, whatever was read ahead.
   write_file(out, "  1\n  2\n  3\n");
