@@ -108,21 +108,29 @@ TEST(Faults, SignalOrKillWhileTheFileIsWrittenLeavesTheOldFileAsItWas) {
     int exit_status;  // -1: ended by the signal itself
     const char* message;
     bool closed_error;  // standard error closed as the run starts
+    bool in_place;      // no temporary file can be made: out.csv is written in place
   };
-  const Row rows[] = {
-      {SIGHUP, -1, "", false},         {SIGQUIT, -1, "", false},          {SIGUSR1, -1, "", false},
-      {SIGTERM, 1, "Killed\n", false}, {SIGINT, 1, "Interrupt\n", false}, {SIGKILL, -1, "", false},
-      {SIGTERM, 1, "", true}};
+  const Row rows[] = {{SIGHUP, -1, "", false, false},
+                      {SIGQUIT, -1, "", false, false},
+                      {SIGUSR1, -1, "", false, false},
+                      {SIGTERM, 1, "Killed\n", false, false},
+                      {SIGINT, 1, "Interrupt\n", false, false},
+                      {SIGKILL, -1, "", false, false},
+                      {SIGTERM, 1, "", true, false},
+                      {SIGKILL, -1, "", false, true}};
   Sandbox box;
   const std::string whole = merged(box, 400000);
   const std::string old = old_file(whole.size() + 1000000);
   for (const Row& row : rows) {
-    SCOPED_TRACE(strsignal(row.signal_number) + std::string(row.closed_error ? ", 2>&-" : ""));
+    SCOPED_TRACE(strsignal(row.signal_number) + std::string(row.closed_error ? ", 2>&-" : "") +
+                 (row.in_place ? ", in place" : ""));
     box.write("out.csv", old);
     Launch launch;
-    if (row.closed_error) {
+    if (row.closed_error || row.in_place) {
       launch.program = "/bin/sh";
-      launch.arguments = {"-c", "exec \"$0\" 2>&-", target().program.string()};
+      launch.arguments = {
+          "-c", row.in_place ? "RECORD_IO_FAULTS=temporary:1:13 exec \"$0\"" : "exec \"$0\" 2>&-",
+          target().program.string()};
     }
     Process process(box.dir(), launch);
     process.feed(kAnswers);
@@ -130,7 +138,8 @@ TEST(Faults, SignalOrKillWhileTheFileIsWrittenLeavesTheOldFileAsItWas) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     bool writing = false;
     while (!writing && std::chrono::steady_clock::now() < until) {
-      writing = new_file_being_written(box);
+      writing = row.in_place ? box.read("out.csv").rfind(whole.substr(0, 300000), 0) == 0
+                             : new_file_being_written(box);
     }
     ASSERT_TRUE(writing) << "the new file was never seen being written";
     process.send(SIGSTOP);
@@ -146,10 +155,15 @@ TEST(Faults, SignalOrKillWhileTheFileIsWrittenLeavesTheOldFileAsItWas) {
       EXPECT_EQ(run.exit_status, row.exit_status);
     }
     EXPECT_EQ(run.err, row.message);
-    // The old file or the whole new one (a kill may come only once it is in place).
+    // The old file or the whole new one (a kill may come only once it is in place); written
+    // in place, the first new records and nothing old after them.
     const std::string file = box.read("out.csv");
-    EXPECT_TRUE(file == old || (row.signal_number == SIGKILL && file == whole))
-        << file.size() << " bytes";
+    if (row.in_place) {
+      EXPECT_TRUE(!file.empty() && whole.rfind(file, 0) == 0) << file.size() << " bytes";
+    } else {
+      EXPECT_TRUE(file == old || (row.signal_number == SIGKILL && file == whole))
+          << file.size() << " bytes";
+    }
     EXPECT_EQ(names_in(box), (std::vector<std::string>{"c.at2", "out.csv"}));
   }
 }
