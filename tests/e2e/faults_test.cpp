@@ -128,9 +128,9 @@ TEST(Faults, SignalOrKillWhileTheFileIsWrittenLeavesTheOldFileAsItWas) {
     Launch launch;
     if (row.closed_error || row.in_place) {
       launch.program = "/bin/sh";
-      launch.arguments = {
-          "-c", row.in_place ? "RECORD_IO_FAULTS=temporary:1:13 exec \"$0\"" : "exec \"$0\" 2>&-",
-          target().program.string()};
+      const std::string no_temporary = "RECORD_IO_FAULTS=temporary:1:" + std::to_string(EACCES);
+      launch.arguments = {"-c", row.in_place ? no_temporary + " exec \"$0\"" : "exec \"$0\" 2>&-",
+                          target().program.string()};
     }
     Process process(box.dir(), launch);
     process.feed(kAnswers);
