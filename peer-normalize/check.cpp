@@ -14,6 +14,7 @@
 #include "merge_reading.hpp"
 #include "record_io/file_replacement.hpp"
 #include "record_view.hpp"
+#include "text.hpp"
 #include "units.hpp"
 
 namespace normalize {
@@ -43,16 +44,6 @@ std::string number_text(float v) {
   return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
 }
 
-std::string seconds(double t) {
-  char text[48];
-  std::snprintf(text, sizeof text, "%.3f s", t);
-  return text;
-}
-
-std::string counted(std::uint64_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 std::string without_trailing_blanks(const std::string& name) {
   const std::size_t end = name.find_last_not_of(' ');
   return end == std::string::npos ? std::string() : name.substr(0, end + 1);
@@ -75,7 +66,7 @@ std::string event_and_station(const std::string& line) {
       if (!folded.empty() && folded.back() != ' ') folded += ' ';
       continue;
     }
-    folded += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    folded += upper_case(c);
   }
   while (!folded.empty() && folded.back() == ' ') folded.pop_back();
   return folded;
@@ -188,7 +179,7 @@ class Checker {
       const std::string& line = r.view.titles[2];
       std::string word;
       for (char c : line.substr(0, line.find_first_of(" \t"))) {
-        word += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        word += upper_case(c);
       }
       return word == "ACCELERATION" || word == "VELOCITY" || word == "DISPLACEMENT" ? word : "";
     };

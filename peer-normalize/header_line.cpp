@@ -6,6 +6,7 @@
 
 #include "record_io/characters.hpp"
 #include "record_io/list_read.hpp"
+#include "text.hpp"
 #include "time_step.hpp"
 
 namespace normalize {
@@ -21,9 +22,7 @@ bool is_letter(char c) {
 bool same_word(std::string_view word, std::string_view upper) {
   if (word.size() != upper.size()) return false;
   for (std::size_t k = 0; k < word.size(); ++k) {
-    char c = word[k];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != upper[k]) return false;
+    if (upper_case(word[k]) != upper[k]) return false;
   }
   return true;
 }

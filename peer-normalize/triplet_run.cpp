@@ -9,6 +9,7 @@
 #include "check.hpp"
 #include "record_io/file_replacement.hpp"
 #include "record_io/text_writer.hpp"
+#include "text.hpp"
 #include "triplets.hpp"
 
 namespace normalize {
@@ -17,16 +18,6 @@ namespace {
 
 // From this many sets on, a terminal shows which set is being made.
 constexpr std::size_t progress_from = 4;
-
-std::string counted(std::size_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-std::string seconds(double t) {
-  char text[48];
-  std::snprintf(text, sizeof text, "%.3f s", t);
-  return text;
-}
 
 // A line on a terminal, written over as the sets go, and cleared before any message.
 class Progress {

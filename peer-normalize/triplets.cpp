@@ -7,6 +7,7 @@
 
 #include "folder.hpp"
 #include "record_io/characters.hpp"
+#include "text.hpp"
 
 namespace normalize {
 
@@ -33,14 +34,6 @@ struct Reading {
   int order = 0;
   std::size_t length = 0;  // of the component's text
 };
-
-std::string upper(std::string_view s) {
-  std::string u(s);
-  for (char& c : u) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return u;
-}
 
 // The file name without its folder and its extension, and the extension.
 std::string stem_of(const std::string& file, std::string* extension) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "record_io/list_read.hpp"
+#include "text.hpp"
 
 namespace normalize {
 
@@ -42,14 +43,6 @@ constexpr std::array<Spelling, 19> spellings{{
 bool is_word_char(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
          c == '*' || c == '^';
-}
-
-std::string upper(std::string_view s) {
-  std::string u(s);
-  for (char& c : u) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return u;
 }
 
 struct Word {
