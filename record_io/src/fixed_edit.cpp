@@ -232,7 +232,7 @@ char* place_right(char* out, const char* text, std::size_t length, std::size_t w
   return out + width;
 }
 
-char* edit_fixed_other(char* out, float v, int w, int d) {
+char* detail::edit_fixed_other(char* out, float v, int w, int d) {
   if (static_cast<unsigned>(d) <= 7 && static_cast<unsigned>(w - 1) < 16) {
     double x = std::fabs(static_cast<double>(v)) * exact_powers_of_ten[d];
     if (x < 99999999.5) return edit_short(out, v, x, w, d);  // NaN goes on

@@ -211,6 +211,10 @@ void Format::gather_leads() {
   tail_ = pending.substr(0, text_size);
   layout_ += tail_;
   if (!fixed_layout_) layout_.clear();
+  while (fixed_layout_ && quick_reals_ < data_.size() &&
+         detail::is_three_decimals(data_[quick_reals_].edit)) {
+    ++quick_reals_;
+  }
   // A last group without a data edit cannot be started again: start from the beginning.
   if (reversion_lead != std::string::npos && !data_.empty()) {
     data_reversion_ = 0;

@@ -262,12 +262,12 @@ ListScan scan_list_item(const char* p, const char* end, bool line_end) {
   return scan_item(p, end, line_end);
 }
 
-ListRead::ListRead(Runtime& io, int unit)
-    : io_(io.core()), unit_(io_.begin_statement(unit, true, nullptr)), reader_(io_.reader(unit_)) {
-  TextReader::Lines lines = reader_.whole_lines();
-  pos_ = lines.begin;
-  limit_ = lines.end;
-  if (pos_ == limit_) read_by_lines();
+ListRead::Start ListRead::start(Runtime& io, int unit) {
+  RuntimeCore& core = io.core();
+  Unit& u = core.begin_statement(unit, true, nullptr);
+  TextReader& reader = core.reader(u);
+  core.remember_quick_read(unit, u, reader);
+  return {&core, &u, &reader};
 }
 
 void ListRead::read_by_lines() {

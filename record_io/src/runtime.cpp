@@ -23,7 +23,7 @@ constexpr bool sync_before_rename = false;
 Runtime::Runtime(std::unique_ptr<ByteChannel> input, std::unique_ptr<ByteChannel> output,
                  std::unique_ptr<ByteChannel> error, ProcessEnds ends)
     : core_(std::make_unique<RuntimeCore>(std::move(input), std::move(output), std::move(error),
-                                          ends)) {}
+                                          ends, quick_)) {}
 
 Runtime::~Runtime() = default;
 
@@ -52,8 +52,9 @@ void Runtime::fail_system(int error, const char* context) {
 }
 
 RuntimeCore::RuntimeCore(std::unique_ptr<ByteChannel> input, std::unique_ptr<ByteChannel> output,
-                         std::unique_ptr<ByteChannel> error, ProcessEnds ends)
-    : ends_(ends) {
+                         std::unique_ptr<ByteChannel> error, ProcessEnds ends,
+                         detail::QuickStatement& quick)
+    : ends_(ends), quick_(quick) {
   units_[Runtime::error_unit].channel = std::move(error);
   units_[Runtime::error_unit].writable = true;
   units_[Runtime::input_unit].channel = std::move(input);
@@ -75,6 +76,7 @@ Unit& RuntimeCore::unit_or_fail(int number, const char* context) {
 }
 
 void RuntimeCore::open(int unit, std::string_view name, OpenStatus status) {
+  forget_quick_statement();
   Unit& u = unit_or_fail(unit, "open");
   if (u.channel) close(unit);
   std::size_t length = name.find_last_not_of(' ');
@@ -104,6 +106,7 @@ void RuntimeCore::open(int unit, std::string_view name, OpenStatus status) {
 }
 
 void RuntimeCore::close(int unit) {
+  forget_quick_statement();
   Unit& u = unit_or_fail(unit, "close");
   if (!u.channel) return;
   bool wrote = u.last_was_write;
@@ -148,6 +151,7 @@ void RuntimeCore::stop() {
 }
 
 void RuntimeCore::shutdown(Ending how) noexcept {
+  forget_quick_statement();
   if (shut_down_) return;
   const bool in_handler = how == Ending::signal;
   for (Unit& u : units_) {
@@ -185,6 +189,7 @@ void RuntimeCore::shutdown(Ending how) noexcept {
 }
 
 void RuntimeCore::report(const Failure& failure) {
+  forget_quick_statement();
   if (Unit& err = units_[Runtime::error_unit]; err.channel) {
     // Records of a file that is standard error's own go out before the report.
     if (err.writer) err.writer->flush();

@@ -45,13 +45,14 @@ class Unit {
 class RuntimeCore {
  public:
   RuntimeCore(std::unique_ptr<ByteChannel> input, std::unique_ptr<ByteChannel> output,
-              std::unique_ptr<ByteChannel> error, ProcessEnds ends);
+              std::unique_ptr<ByteChannel> error, ProcessEnds ends, detail::QuickStatement& quick);
 
   // --- For statements: all they may do ---
   // Starts a statement on `unit`: records its direction and its format (nullptr: a
   // list-directed statement, which records "list io"), then checks that the unit can be
   // read (its end-of-file mark, context "read start") or written ("write start").
   Unit& begin_statement(int unit, bool reading, const Format* format) {
+    forget_quick_statement();
     // The unit of the statement before: its number and name are recorded already.
     Unit& u = unit == state_.unit && unit >= 0 ? units_[static_cast<std::size_t>(unit)]
                                                : unit_or_fail(unit, start_context(reading));
@@ -64,6 +65,27 @@ class RuntimeCore {
   }
   // A formatted statement ends: its format is no longer recorded.
   void clear_format() { state_.format_recorded = false; }
+  // The write statement just begun on u, numbered `unit`, builds its record in `writer`'s
+  // buffer under a format with a fixed layout: the next one like it may begin there at once
+  // (see detail::QuickStatement).
+  void remember_quick_write(int unit, Unit& u, TextWriter& writer) {
+    quick_.write_unit = unit;
+    quick_.connection = &u;
+    quick_.writer = &writer;
+  }
+  // The list-directed read statement just begun on u, numbered `unit`, reads from
+  // `reader`: the next one on u may begin there at once, the state as this one left it.
+  void remember_quick_read(int unit, Unit& u, TextReader& reader) {
+    quick_.read_unit = unit;
+    quick_.connection = &u;
+    quick_.reader = &reader;
+  }
+  // A write statement begun at once goes on as one begun in full: its format is recorded,
+  // as begin_statement records it, for any failure from here on.
+  void record_format(const Format& format) {
+    state_.format_recorded = true;
+    state_.format = format.text();
+  }
   // The unit's reader, its pending output written out first when the unit last wrote.
   TextReader& reader(Unit& u) {
     return u.reader && !u.last_was_write ? *u.reader : start_reading(u);
@@ -85,6 +107,7 @@ class RuntimeCore {
   // last line: the next read statement on u fails ("read start"). A failed read of the
   // reader ends the run instead, in `context`.
   void reached_end(Unit& u, const char* context) {
+    forget_quick_statement();
     if (u.reader && u.reader->error() != 0) fail_system(u.reader->error(), context);
     u.at_end = true;
   }
@@ -120,10 +143,15 @@ class RuntimeCore {
   // The channel the unit's reader and writer use: the replacement's, once there is one.
   ByteChannel& active(Unit& u) { return u.replacement ? u.replacement->channel() : *u.channel; }
   void release(Unit& u);
+  void forget_quick_statement() {
+    quick_.write_unit = detail::QuickStatement::none;
+    quick_.read_unit = detail::QuickStatement::none;
+  }
 
   std::array<Unit, Runtime::unit_count> units_;
   StatementState state_;
   ProcessEnds ends_;
+  detail::QuickStatement& quick_;
   RecordBuffer record_;
   volatile std::sig_atomic_t shut_down_ = 0;
 };

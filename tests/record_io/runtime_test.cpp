@@ -220,6 +220,41 @@ TEST(LastFormat, IsShownOnlyWhileRecorded) {
   }
 }
 
+// A write statement on the unit of the one before, under a format with a fixed layout,
+// begins straight in the output buffer without recording its format; a failure within it
+// still reports the format, as the first statement's would, and one after it reports none.
+TEST(LastFormat, IsRecordedWhenAStatementBegunInTheBufferFails) {
+  const Format combined("(F7.3,3(\x02,\x02,F10.3))");
+  const Format other("(I3,'|',F5.1)");
+  struct Case {
+    std::function<void(Runtime&)> statement;
+    const char* report;  // nullptr: the statement ends well, and a failure after it is shown
+  };
+  const std::string tail = "lately writing sequential formatted external IO\n";
+  const Case cases[] = {
+      {[&](Runtime& io) { FormattedWrite(io, 6, combined).real(1).integer(2).end(); },
+       "fmt: error in format\napparent state: unit 6 (unnamed)\n"
+       "last format: (F7.3,3(\x02,\x02,F10.3))\n"},
+      {[&](Runtime& io) { FormattedWrite(io, 6, other).text("x").end(); },
+       "fmt: error in format\napparent state: unit 6 (unnamed)\nlast format: (I3,'|',F5.1)\n"},
+      {[&](Runtime& io) {
+         FormattedWrite(io, 6, combined).real(1).end();
+         io.fail(end_of_file, "fmt");
+       },
+       nullptr},
+  };
+  for (bool first : {true, false}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(first ? "the first statement" : "after another");
+      Console console("", false);
+      if (!first) FormattedWrite(console.io(), 6, combined).real(0).real(1).real(2).real(3).end();
+      EXPECT_EQ(
+          console.fatal([&] { c.statement(console.io()); }),
+          (c.report ? c.report : "fmt: end of file\napparent state: unit 6 (unnamed)\n") + tail);
+    }
+  }
+}
+
 // A statement on the unit of the one before skips the unit table; the first statement of a
 // run has none before it (-1), and a number outside the table fails even then.
 TEST(Statement, OnAUnitNumberOutsideTheTableFails) {

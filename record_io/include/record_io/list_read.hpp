@@ -45,7 +45,10 @@ ListScan scan_list_item(const char* p, const char* end, bool line_end);
 //   ListRead(io, 11).reals(&x[i], 5).end();
 class ListRead {
  public:
-  ListRead(Runtime& io, int unit);
+  ListRead(Runtime& io, int unit)
+      : ListRead(io.quick_.read_unit == unit
+                     ? Start{&io.core(), io.quick_.connection, io.quick_.reader}
+                     : start(io, unit)) {}
   // Reads up to n values into v[0..n): fewer when a slash ended the statement.
   ListRead& reals(float* v, std::size_t n) {
     std::size_t k = limit_ ? plain_values(v, n) : 0;
@@ -62,6 +65,20 @@ class ListRead {
   }
 
  private:
+  struct Start {
+    RuntimeCore* io;
+    Unit* unit;
+    TextReader* reader;
+  };
+  // Usually a statement on the unit of the one before: it reads on at once (see
+  // detail::QuickStatement); otherwise it begins in full.
+  explicit ListRead(const Start& s) : io_(*s.io), unit_(*s.unit), reader_(*s.reader) {
+    TextReader::Lines lines = reader_.whole_lines();
+    pos_ = lines.begin;
+    limit_ = lines.end;
+    if (pos_ == limit_) read_by_lines();
+  }
+  [[gnu::noinline]] static Start start(Runtime& io, int unit);
   // Reads values straight from the whole lines buffered, as long as the items are plain
   // values (no comma, slash or repetition, at most 15 digits, the exponent at most 9999)
   // and the lines last; returns how many it read, the next item left at pos_ (or, after

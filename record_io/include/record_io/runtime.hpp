@@ -3,6 +3,8 @@
 // Runtime.
 #pragma once
 
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <string_view>
 
@@ -12,6 +14,29 @@
 namespace record_io {
 
 class RuntimeCore;
+class TextReader;
+class TextWriter;
+class Unit;
+
+namespace detail {
+
+// The last statement begun in full, while nothing else has happened since: a statement
+// like it on the same unit may begin at once. A formatted write statement under a format
+// with a fixed layout, after one like it, builds its record in the unit's output buffer;
+// a list-directed read statement after one on the same unit reads from its reader. The
+// core forgets both when any other statement begins, when a read reaches the end of its
+// file, and at every open, close, failure and end.
+struct QuickStatement {
+  // Wider than a unit number, so that no number a statement is given matches `none`.
+  static constexpr std::int64_t none = std::numeric_limits<std::int64_t>::min();
+  std::int64_t write_unit = none;
+  std::int64_t read_unit = none;
+  Unit* connection = nullptr;
+  TextWriter* writer = nullptr;
+  TextReader* reader = nullptr;
+};
+
+}  // namespace detail
 
 // How a run ends, for the exit hook: normally (the stop, the process's exit), by a reported
 // failure, or by a signal (the hook then runs in the signal handler).
@@ -79,6 +104,7 @@ class Runtime {
   friend class FormattedWrite;
   RuntimeCore& core() { return *core_; }
 
+  detail::QuickStatement quick_;
   std::unique_ptr<RuntimeCore> core_;
 };
 
