@@ -104,6 +104,19 @@ inline const char* skip_blanks_ahead(const char* p) {
   }
 }
 
+// The first character at or after p that is not a blank, where one is sure to come (a line
+// feed) and the seven bytes after it can be read: skip_blanks_ahead for the gap after a
+// value, where a tab is so rare that a caller leaves it to a slower path.
+inline const char* skip_spaces_ahead(const char* p) {
+  for (;;) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    std::uint64_t other = v ^ 0x2020202020202020ull;
+    if (other != 0) return p + static_cast<unsigned>(std::countr_zero(other)) / 8;
+    p += 8;
+  }
+}
+
 // The first character at or after p that is neither a blank nor a tab, or end.
 inline const char* skip_blanks(const char* p, const char* end) {
   constexpr std::uint64_t ones = 0x0101010101010101ull;

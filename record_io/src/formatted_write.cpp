@@ -59,8 +59,7 @@ void FormattedWrite::hand_over_layout(std::size_t n) {
     io_->put_record(*unit_, io_->record().view());
   }
   layout_ = nullptr;
-  direct_ = nullptr;
-  quick_left_ = 0;
+  direct_ = nullptr;  // quick_left_ is 0: every field of the layout was taken
 }
 
 char* FormattedWrite::next_field(Edit::Kind kind, std::size_t width, const Edit** edit) {

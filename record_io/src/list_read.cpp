@@ -1,5 +1,6 @@
 #include "record_io/list_read.hpp"
 
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -124,11 +125,65 @@ struct PlainValue {
   std::memcpy(&word, p, 4);
   std::uint32_t x = (word | 0x20) - 0x30302B64;
   if (((x & 0xFDFE) | (((x + 0x76760000) | x) & 0x80800000)) == 0 && digit_value(p[4]) > 9) {
-    *value = ((x >> 16) & 0xFF) * 10 + (x >> 24);
+    // The two digit values d1 + 256 d2, times 256 * 10 + 1: 10 d1 + d2 in the second byte.
+    *value = ((x >> 16) * 0xA01u >> 8) & 0xFF;
     *negative = (x & 0x200) != 0;  // bit 9: '-' less '+'
     return true;
   }
   return false;
+}
+
+// At twice the two digit characters of an exponent less "00" (the first in the low byte),
+// plus one for a minus: the power of ten a seven-digit mantissa is divided by, 10^(7 -+ the
+// exponent), where it is an exact double; 0xFF for any other pair of bytes or power.
+constexpr std::uint32_t field_powers_size = 0x0909 + 1;
+constexpr auto field_powers = [] {
+  std::array<std::uint8_t, 2 * field_powers_size> t{};
+  for (std::uint8_t& k : t) k = 0xFF;
+  for (int minus = 0; minus < 2; ++minus) {
+    for (int d1 = 0; d1 < 10; ++d1) {
+      for (int d2 = 0; d2 < 10; ++d2) {
+        int k = minus ? 7 + (10 * d1 + d2) : 7 - (10 * d1 + d2);
+        if (k >= 0 && k <= 22) {
+          t[2 * static_cast<std::size_t>(d1 + 256 * d2) + static_cast<std::size_t>(minus)] =
+              static_cast<std::uint8_t>(k);
+        }
+      }
+    }
+  }
+  return t;
+}();
+
+// The records' own field, a minus or none, a point, seven digits and an exponent of a
+// letter, a sign and two digits (-.1234567E-02), as one word of the point and the digits and one of
+// the exponent. The point less '.' and the digits less '0' are eight digit values, the
+// point's a leading zero; the value is the seven-digit mantissa over 10^(7 -+ exponent),
+// the same quotient record_value divides. At p in whole lines; stores the value at *out and
+// returns where it ends, or nullptr for any other shape (and then stores nothing).
+[[gnu::always_inline]] inline const char* record_field_value(const char* p, float* out) {
+  constexpr std::uint64_t ones = 0x0101010101010101ull;
+  bool negative = *p == '-';
+  const char* point = p + static_cast<int>(negative);
+  std::uint64_t word;
+  std::memcpy(&word, point, 8);
+  std::uint64_t values = word - (0x30 * ones - 0x30 + '.');
+  std::uint64_t other = ((values + 0x76 * ones) | values) & (0x80 * ones);
+  if (other != 0 || (values & 0xFF) != 0) return nullptr;
+  // The exponent: a letter and a sign tested as in usual_exponent, then the two digits
+  // and the sign give the power of ten from a table.
+  std::uint32_t exponent;
+  std::memcpy(&exponent, point + 8, 4);
+  std::uint32_t x = (exponent | 0x20) - 0x2B64;
+  std::uint32_t digits = (exponent >> 16) - 0x3030;
+  if ((x & 0xFDFE) != 0 || digits >= field_powers_size || digit_value(point[12]) <= 9) {
+    return nullptr;
+  }
+  unsigned k = field_powers[2 * digits + (x >> 9 & 1)];
+  if (k > 22) return nullptr;
+  auto m = static_cast<std::int64_t>(eight_digit_value(values));
+  std::int64_t minus = -static_cast<std::int64_t>(negative);  // no branch: -0 is +0.0
+  *out = static_cast<float>(static_cast<double>((m ^ minus) - minus) / exact_powers_of_ten[k]);
+  return point + 12;
 }
 
 // The shape of the records' values, read in a straight line of word operations:
@@ -294,13 +349,17 @@ std::size_t ListRead::plain_values(float* v, std::size_t n) {
       } else if (*p == '\r' && p[1] == '\n') {
         p += 2;
       } else {
+        // A tab here stops the blanks after a value: the line scanner skips the rest of
+        // its separator.
+        separator_pending_ = *p == '\t';
         break;
       }
       if (p == limit_) break;
       p = skip_blanks_ahead(p);
       continue;
     }
-    const char* end = record_value(p, v + k);
+    const char* end = record_field_value(p, v + k);
+    if (!end) end = record_value(p, v + k);
     if (!end) {
       PlainValue value = plain_value(p);
       if (!value.end) break;
@@ -312,8 +371,9 @@ std::size_t ListRead::plain_values(float* v, std::size_t n) {
       separator_pending_ = true;
       break;
     }
-    // The separator, blanks and tabs with at most one comma, and the blanks to the next item.
-    p = skip_blanks_ahead(end);
+    // The separator, blanks and tabs with at most one comma, and the blanks to the next item
+    // (a tab after blanks stops the scan, and then the line scanner reads on).
+    p = skip_spaces_ahead(end);
     if (*p == ',') p = skip_blanks_ahead(p + 1);
   }
   pos_ = p;

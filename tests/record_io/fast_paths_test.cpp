@@ -165,14 +165,18 @@ TEST(FastPaths, ReadTheRecordsShapesAsStrtodDoes) {
   const char* signs[] = {"", "-", "+"};
   const char* letters[] = {"E", "e", "D", "d"};
   std::vector<std::string> texts, c_texts;
-  for (const char* edge : {"0.0", "-.0000000E+00", "-0.", "5.", "5.E+03", "-9.E-22", ".5",
-                           "+.25d-01", "1.5-3", "1.5E+003", "1.5E5"}) {
+  for (const char* edge :
+       {"0.0", "-.0000000E+00", "-0.", "5.", "5.E+03", "-9.E-22", ".5", "+.25d-01", "1.5-3",
+        "1.5E+003", "1.5E5", "-.9999999E-15", ".9999999E-16", ".1234567E+07", "-.1234567E+08",
+        ".1234567D-01", ".1234567E-1", ".1234567E+012"}) {
     texts.emplace_back(edge);
   }
   while (texts.size() < 4000) {
     std::string text = signs[pick(3)];
-    int lead = pick(11) - 1;  // -1: none
-    int fraction = lead < 0 ? 1 + pick(9) : pick(10);
+    // One in three of the records' own field: no digit before the point, seven after it.
+    bool field = pick(3) == 0;
+    int lead = field ? -1 : pick(11) - 1;  // -1: none
+    int fraction = field ? 7 : lead < 0 ? 1 + pick(9) : pick(10);
     if (lead >= 0) text += static_cast<char>('0' + lead);
     text += '.';
     for (int i = 0; i < fraction; ++i) text += static_cast<char>('0' + pick(10));

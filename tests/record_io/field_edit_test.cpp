@@ -284,6 +284,15 @@ TEST_P(FormattedRecords, EndsAfterTheLiteralsBeforeTheNextField) {
   EXPECT_EQ(output(), lines(" 1|\n 1|  2  |\n 1|  2  |  3\n"));
 }
 
+// Only the F fields of three decimals take the quick path; the others of a fixed layout
+// are edited by their own decimals, in the first record and in those like it after it.
+TEST_P(FormattedRecords, EditsEachFieldOfAFixedLayoutByItsOwnDecimals) {
+  const Format f("(F10.3,F5.1,F6.2,F10.3)");
+  for (int k = 0; k < 2; ++k)
+    FormattedWrite(console.io(), 6, f).real(3.5f).real(1.5f).real(-2.25f).real(4).end();
+  EXPECT_EQ(output(), lines("     3.500  1.5 -2.25     4.000\n     3.500  1.5 -2.25     4.000\n"));
+}
+
 TEST_P(FormattedRecords, FitsTextAndNumbersToTheirFields) {
   const Format f("(A5,1X,A3,I3,I3,I3,A,F5.1)");
   FormattedWrite(console.io(), 6, f)

@@ -78,6 +78,12 @@ TEST(ListInput, ReadsFiveValuesPerStatement) {
       {"+2.5 -1.5 +.25 -.5 -2\n", {{2.5f, -1.5f, 0.25f, -0.5f, -2}}},
       {"1E+02 1e-02 1D+12 1d-12 -2.5E+10\n", {{100, 0.01f, 1e12f, 1e-12f, -2.5e10f}}},
       {"5e2 5D-1 5-1 5+1 2.5d12\n", {{500, 0.5f, 0.5f, 50, 2.5e12f}}},
+      // The records' own field, and next to it shapes that other paths read.
+      {".1234567E+0 .1234567E+012 .1234567D-01 -.1234567E-15 .1234567E-16\n",
+       {{0.1234567f, 0.1234567e12f, 0.1234567e-1f, -0.1234567e-15f, 0.1234567e-16f}}},
+      {"1 2 /1234567E+01 5\n", {{1, 2, S, S, S}}},
+      {"-.1234567E+01/ 2\n.1234567E+01,.1234567E-01,,3 4\n",
+       {{-1.234567f, S, S, S, S}, {1.234567f, 0.01234567f, S, 3, 4}}},
       {"1 5E+012 1.5E-019 1e-22 1E+23\n", {{1, 5e12f, 1.5e-19f, 1e-22f, 1e23f}}},
       // Exponents that only look like the usual one: what ends the value is dropped with the
       // rest of the line.

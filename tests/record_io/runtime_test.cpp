@@ -485,6 +485,35 @@ TEST(FileUnit, OpeningAgainClearsTheEndOfFileMark) {
   EXPECT_EQ(v[4], 5.0f);
 }
 
+// Statements on two units in turn, each like the one before it on the other unit: each
+// reads its own file and writes its own records.
+TEST(FileUnit, StatementsOnTwoUnitsInTurnKeepToTheirOwnFiles) {
+  ScratchDir scratch;
+  write_file(scratch.path("a"), "1 2 3 4 5\n6 7 8 9 10\n");
+  write_file(scratch.path("b"), "-1 -2 -3 -4 -5\n-6 -7 -8 -9 -10\n");
+  Console console;
+  console.io().open(11, scratch.path("a"), OpenStatus::old);
+  console.io().open(12, scratch.path("b"), OpenStatus::old);
+  float a[10] = {}, b[10] = {};
+  for (int k = 0; k < 2; ++k) {
+    ListRead(console.io(), 11).reals(a + 5 * k, 5).end();
+    ListRead(console.io(), 12).reals(b + 5 * k, 5).end();
+  }
+  EXPECT_EQ(a[9] - a[0], 9.0f);
+  EXPECT_EQ(b[9] - b[0], -9.0f);
+  const Format f("(F7.3)");
+  console.io().open(13, scratch.path("c"), OpenStatus::unknown);
+  console.io().open(14, scratch.path("d"), OpenStatus::unknown);
+  for (float v : {1.0f, 2.0f}) {
+    FormattedWrite(console.io(), 13, f).real(v).end();
+    FormattedWrite(console.io(), 14, f).real(-v).end();
+  }
+  console.io().close(13);
+  console.io().close(14);
+  EXPECT_EQ(read_file(scratch.path("c")), native_lines("  1.000\n  2.000\n"));
+  EXPECT_EQ(read_file(scratch.path("d")), native_lines(" -1.000\n -2.000\n"));
+}
+
 TEST(FileUnit, ReadsAComponentFileAndNamesItInFailures) {
   ScratchDir scratch;
   std::string in = scratch.path("comp1.at2");

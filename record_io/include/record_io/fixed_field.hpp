@@ -82,7 +82,9 @@ inline char* edit_three_decimals(char* out, float v, int w) {
   if (x < 999999.5) {
     auto q = static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(x + 0x1p52));
     std::uint32_t whole = q / 1000;
-    std::uint32_t minus = (std::bit_cast<std::uint32_t>(v) >> 31) & static_cast<unsigned>(q != 0);
+    // The sign when the rounded magnitude is not zero: 0 - q has its top bit set then.
+    auto minus = static_cast<std::uint32_t>((std::bit_cast<std::uint32_t>(v) >> 31) &
+                                            ((std::uint64_t{0} - q) >> 63));
     std::uint64_t text = three_decimals::signed_whole[2 * whole + minus] |
                          std::uint64_t{three_decimals::point_and_digits[q - whole * 1000]} << 32;
     constexpr std::uint64_t blanks = 0x2020202020202020ull;
