@@ -252,14 +252,16 @@ TEST_P(FormattedRecords, WritesCombinedFileRecords) {
 
 // A layout of 17 to 64 characters is copied in pieces of 16: each of its literals is kept,
 // the last one to the end of the record (after a first record, so that the second one does
-// not stand where the same test wrote it before, in a buffer reused).
+// not stand where the same test wrote it before, in a buffer reused). A format without a
+// fixed layout after it builds its record aside as before.
 TEST_P(FormattedRecords, KeepsTheLiteralsOfALayout) {
   const Format text("(A)");
   const Format f("(F7.3,' and ',F10.3,' last literal')");
   const std::string first(100, 'x');
   FormattedWrite(console.io(), 6, text).text(first).end();
   FormattedWrite(console.io(), 6, f).real(1.5f).real(-2.25f).end();
-  EXPECT_EQ(output(), lines(first + "\n  1.500 and     -2.250 last literal\n"));
+  FormattedWrite(console.io(), 6, text).text("after").end();
+  EXPECT_EQ(output(), lines(first + "\n  1.500 and     -2.250 last literal\nafter\n"));
 }
 
 TEST_P(FormattedRecords, StartsTheFormatAgainOnANewRecord) {

@@ -508,10 +508,20 @@ TEST(FileUnit, StatementsOnTwoUnitsInTurnKeepToTheirOwnFiles) {
     FormattedWrite(console.io(), 13, f).real(v).end();
     FormattedWrite(console.io(), 14, f).real(-v).end();
   }
+  // A read between two writes on one unit: the second write's two records still go to
+  // its own file.
+  write_file(scratch.path("e"), "7\n");
+  console.io().open(15, scratch.path("e"), OpenStatus::old);
+  FormattedWrite(console.io(), 13, f).real(3).end();
+  ListRead(console.io(), 15).reals(a, 1).end();
+  FormattedWrite(console.io(), 13, f).real(4).real(5).end();
   console.io().close(13);
   console.io().close(14);
-  EXPECT_EQ(read_file(scratch.path("c")), native_lines("  1.000\n  2.000\n"));
+  console.io().close(15);
+  EXPECT_EQ(read_file(scratch.path("c")),
+            native_lines("  1.000\n  2.000\n  3.000\n  4.000\n  5.000\n"));
   EXPECT_EQ(read_file(scratch.path("d")), native_lines(" -1.000\n -2.000\n"));
+  EXPECT_EQ(read_file(scratch.path("e")), "7\n");
 }
 
 TEST(FileUnit, ReadsAComponentFileAndNamesItInFailures) {
