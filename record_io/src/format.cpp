@@ -1,5 +1,7 @@
 #include "record_io/format.hpp"
 
+#include "record_io/fixed_field.hpp"
+
 #include <algorithm>
 #include <cctype>
 
@@ -211,8 +213,9 @@ void Format::gather_leads() {
   tail_ = pending.substr(0, text_size);
   layout_ += tail_;
   if (!fixed_layout_) layout_.clear();
-  while (fixed_layout_ && quick_reals_ < data_.size() &&
-         detail::is_three_decimals(data_[quick_reals_].edit)) {
+  while (fixed_layout_ && quick_reals_ < data_.size()) {
+    const Edit& e = data_[quick_reals_].edit;
+    if (e.kind != Edit::Kind::real || !detail::is_three_decimals(e.width, e.decimals)) break;
     ++quick_reals_;
   }
   // A last group without a data edit cannot be started again: start from the beginning.

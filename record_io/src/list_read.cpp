@@ -133,6 +133,15 @@ struct PlainValue {
   return false;
 }
 
+// The mantissa, below 10^9, over 10^k (k at most 22), with its sign: both are exact doubles,
+// so the division rounds correctly, then the conversion to single precision.
+[[gnu::always_inline]] inline float signed_quotient(std::uint64_t mantissa, bool negative,
+                                                    unsigned k) {
+  auto m = static_cast<std::int64_t>(mantissa);
+  std::int64_t minus = -static_cast<std::int64_t>(negative);  // no branch: -0 is +0.0
+  return static_cast<float>(static_cast<double>((m ^ minus) - minus) / exact_powers_of_ten[k]);
+}
+
 // At twice the two digit characters of an exponent less "00" (the first in the low byte),
 // plus one for a minus: the power of ten a seven-digit mantissa is divided by, 10^(7 -+ the
 // exponent), where it is an exact double; 0xFF for any other pair of bytes or power.
@@ -180,9 +189,7 @@ constexpr auto field_powers = [] {
   }
   unsigned k = field_powers[2 * digits + (x >> 9 & 1)];
   if (k > 22) return nullptr;
-  auto m = static_cast<std::int64_t>(eight_digit_value(values));
-  std::int64_t minus = -static_cast<std::int64_t>(negative);  // no branch: -0 is +0.0
-  *out = static_cast<float>(static_cast<double>((m ^ minus) - minus) / exact_powers_of_ten[k]);
+  *out = signed_quotient(eight_digit_value(values), negative, k);
   return point + 12;
 }
 
@@ -225,12 +232,8 @@ constexpr auto field_powers = [] {
   } else if (static_cast<unsigned char>((*end | 0x20) - 'd') <= 1 || is_sign(*end)) {
     return nullptr;  // an exponent of another form
   }
-  // 10^k is an exact double for 0 <= k <= 22, and so is the mantissa, below 10^9: the
-  // division rounds correctly, then the conversion to single precision.
   if (k > 22) return nullptr;  // a negative k wraps
-  auto m = static_cast<std::int64_t>(mantissa);
-  std::int64_t minus = -static_cast<std::int64_t>(negative);  // no branch: -0 is +0.0
-  *out = static_cast<float>(static_cast<double>((m ^ minus) - minus) / exact_powers_of_ten[k]);
+  *out = signed_quotient(mantissa, negative, k);
   return end;
 }
 

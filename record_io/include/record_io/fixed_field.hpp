@@ -71,6 +71,12 @@ inline constexpr std::array<std::uint32_t, 2000> signed_whole = [] {
 
 }  // namespace three_decimals
 
+// The F fields edit_three_decimals writes: three decimals and a width of 1 to 16, such as
+// the combined file's.
+constexpr bool is_three_decimals(int w, int d) {
+  return d == 3 && static_cast<unsigned>(w - 1) < 16;
+}
+
 // Writes v into out[0..w) as a fixed-point field of width w with 3 decimals, w from 1 to 16:
 // see edit_fixed. Its quick path, inline: a magnitude below 999.9995. |v| * 1000 is exact
 // in double precision (24 significant bits times 1000), and adding 2^52 rounds it once,
@@ -120,7 +126,7 @@ inline char* edit_three_decimals(char* out, float v, int w) {
 // conversion writes them (glibc: "inf", "-inf", "nan", "-nan"), right-aligned (asterisks when
 // they do not fit). Returns out + w.
 inline char* edit_fixed(char* out, float v, int w, int d) {
-  if (d == 3 && static_cast<unsigned>(w - 1) < 16) return edit_three_decimals(out, v, w);
+  if (is_three_decimals(w, d)) return edit_three_decimals(out, v, w);
   return edit_fixed_other(out, v, w, d);
 }
 

@@ -40,12 +40,6 @@ struct DataEdit {
   std::uint32_t column;          // where its field starts in the format's first record
 };
 
-// An F edit of three decimals and a width of 1 to 16, such as the combined file's: edited
-// on a quick path (see edit_three_decimals).
-inline bool is_three_decimals(const Edit& e) {
-  return e.kind == Edit::Kind::real && e.decimals == 3 && e.width >= 1 && e.width <= 16;
-}
-
 class FormatCursor;
 struct FormatInternals;  // what the layer's tests see of a parsed format
 
@@ -92,7 +86,7 @@ class Format {
   bool fixed_layout() const { return fixed_layout_; }
   std::string_view layout() const { return layout_; }
   // With a fixed layout: how many data edits from the first are F edits of three
-  // decimals (is_three_decimals); otherwise 0.
+  // decimals edited on the quick path (detail::is_three_decimals); otherwise 0.
   std::uint32_t quick_reals() const { return quick_reals_; }
 
   // Folds the literals and skips into the leads of the data edits.
