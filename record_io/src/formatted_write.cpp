@@ -26,7 +26,7 @@ void FormattedWrite::start(Runtime& io, int unit) {
     layout_ = writer.room(layout.size());
     if (layout_) {
       direct_ = &writer;
-      quick_left_ = format_.quick_reals();
+      quick_end_ += format_.quick_reals();
       detail::copy_layout(layout_, layout.data(), layout.size());
       io_->remember_quick_write(unit, *unit_, writer);
       return;
@@ -47,7 +47,7 @@ void FormattedWrite::start_in_record() {
   if (!format_.fixed_layout()) return;
   std::string_view layout = format_.layout();
   layout_ = record.extend(layout.size());
-  quick_left_ = format_.quick_reals();
+  quick_end_ += format_.quick_reals();
   std::memcpy(layout_, layout.data(), layout.size());
 }
 
@@ -59,7 +59,10 @@ void FormattedWrite::hand_over_layout(std::size_t n) {
     io_->put_record(*unit_, io_->record().view());
   }
   layout_ = nullptr;
-  direct_ = nullptr;  // quick_left_ is 0: every field of the layout was taken
+  direct_ = nullptr;
+  // A format started again reads its edits from the group it starts from: none of them
+  // at a column of the layout.
+  quick_end_ = format_.data_edits().data();
 }
 
 char* FormattedWrite::next_field(Edit::Kind kind, std::size_t width, const Edit** edit) {

@@ -245,9 +245,12 @@ TEST_P(FormattedRecords, WritesCombinedFileRecords) {
   // Fewer items than fields, then more: the format starts again at its group.
   FormattedWrite(console.io(), 6, combined).real(1).real(2).end();
   FormattedWrite(console.io(), 6, combined).real(1).real(2).real(3).real(4).real(5).end();
+  FormattedWrite(console.io(), 6, combined).real(1).real(2).real(3).real(4).real(5).real(6).end();
   EXPECT_EQ(output(), lines(expected + "  1.000,     2.000,\n"
                                        "  1.000,     2.000,     3.000,     4.000\n"
-                                       ",     5.000,\n"));
+                                       ",     5.000,\n"
+                                       "  1.000,     2.000,     3.000,     4.000\n"
+                                       ",     5.000,     6.000,\n"));
 }
 
 // A layout of 17 to 64 characters is copied in pieces of 16: each of its literals is kept,

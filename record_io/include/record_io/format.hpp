@@ -134,6 +134,9 @@ class FormatCursor {
   }
   // The next data edit, which the caller knows to be there, taken.
   const DataEdit* advance() { return next_++; }
+  // Whether the next data edit comes before `edit`, one of the format's data edits (or the
+  // end of them).
+  bool before(const DataEdit* edit) const { return next_ < edit; }
   // The data edit that would come next, or nullptr at the end of the format.
   const DataEdit* peek() const { return next_ != end_ ? next_ : nullptr; }
 

@@ -41,7 +41,8 @@ inline void copy_layout(char* out, const char* from, std::size_t n) {
 //   FormattedWrite(io, 11, combined).real(t).real(x).real(y).real(z).end();
 class FormattedWrite {
  public:
-  FormattedWrite(Runtime& io, int unit, const Format& format) : format_(format), cursor_(format) {
+  FormattedWrite(Runtime& io, int unit, const Format& format)
+      : format_(format), cursor_(format), quick_end_(format.data_edits().data()) {
     // Usually a statement on the unit of the one before: its record is built in the unit's
     // output buffer at once, and its format is recorded only if it leaves that path.
     const detail::QuickStatement& quick = io.quick_;
@@ -52,7 +53,7 @@ class FormattedWrite {
         io_ = &io.core();
         unit_ = quick.connection;
         direct_ = quick.writer;
-        quick_left_ = format.quick_reals();
+        quick_end_ += format.quick_reals();
         detail::copy_layout(layout_, layout.data(), layout.size());
         return;
       }
@@ -68,8 +69,7 @@ class FormattedWrite {
   // asterisks when it does not fit.
   FormattedWrite& real(float v) {
     // Usually a field of three decimals at its column of the format's first record.
-    if (quick_left_ != 0) {
-      --quick_left_;
+    if (cursor_.before(quick_end_)) {
       const detail::DataEdit* d = cursor_.advance();
       detail::edit_three_decimals(layout_ + d->column, v, d->edit.width);
       return *this;
@@ -114,8 +114,9 @@ class FormattedWrite {
   // unit's output buffer when that has room (`direct_`), otherwise in the record buffer.
   char* layout_ = nullptr;
   TextWriter* direct_ = nullptr;
-  // The F fields of three decimals still to come at their columns of the layout.
-  std::uint32_t quick_left_ = 0;
+  // The end of the F fields of three decimals at their columns of the layout: a field
+  // before it takes the quick path (none does once the layout is handed over).
+  const detail::DataEdit* quick_end_;
   bool recorded_ = false;  // the statement's format is recorded for a diagnostic
 };
 
