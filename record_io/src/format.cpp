@@ -1,9 +1,9 @@
 #include "record_io/format.hpp"
 
-#include "record_io/fixed_field.hpp"
-
 #include <algorithm>
 #include <cctype>
+
+#include "record_io/fixed_field.hpp"
 
 namespace record_io {
 
