@@ -109,7 +109,7 @@ BENCHMARK(BM_ScanListItem);
 // The sample stage as the program runs it: list-directed statements of five values on a
 // unit, here unit 5 over a string, for a whole component's data lines.
 void BM_ReadSamples(benchmark::State& state) {
-  std::vector<float> target(points);
+  Samples target(points);
   std::size_t values = 0;
   for (auto _ : state) {
     state.PauseTiming();
@@ -134,7 +134,7 @@ BENCHMARK(BM_ReadSamples)->Unit(benchmark::kMicrosecond);
 // --- Writing -------------------------------------------------------------------------
 
 struct CombinedRows {
-  std::vector<float> t, x, y, z;
+  Samples t, x, y, z;
 };
 
 // Realistic rows: times of a 0.005 s step and the three components' values.
@@ -257,7 +257,7 @@ const ComponentFiles& component_files() {
 void BM_ReadComponentFile(benchmark::State& state) {
   const ComponentFiles& files = component_files();
   ComponentHeader header;
-  std::vector<float> target(points);
+  Samples target(points);
   for (auto _ : state) {
     Runtime io(std::make_unique<StringChannel>(), std::make_unique<StringChannel>(),
                std::make_unique<StringChannel>(), throwing_ends());

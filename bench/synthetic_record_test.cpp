@@ -85,7 +85,7 @@ TEST(ComponentText, ReadsBackThroughTheProgramsStatements) {
   EXPECT_EQ(nt, 12);
   EXPECT_EQ(dt, 0.01f);
 
-  std::vector<float> read;
+  Samples read;
   read_samples(io, record_io::Runtime::input_unit, nt, read);
   // The first ten are read whatever the statement count for the last partial group.
   for (std::size_t i = 0; i < 10; ++i) {

@@ -137,7 +137,7 @@ void check_header(const model::Component& want, const ComponentHeader& got) {
   }
 }
 
-void check_samples(const model::Component& want, const std::vector<float>& got) {
+void check_samples(const model::Component& want, const Samples& got) {
   if (got.size() != want.samples.size()) {
     fuzz::MemoryRun::fail("target array resized", std::to_string(want.samples.size()) + " -> " +
                                                       std::to_string(got.size()));
@@ -167,10 +167,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int free_descriptor = file.lowest_free_descriptor();
   const model::Component want = model::read_component(bytes, fill);
 
-  // One array for all runs, so a large count costs no fresh pages each time; the fuzz
-  // build marks the elements past its size as off limits (_GLIBCXX_SANITIZE_VECTOR).
-  static std::vector<float> target;
-  target.assign(want.header_read ? static_cast<std::size_t>(std::max(want.nt, 0)) : 0, fill);
+  // An array of exactly the header's count, so that a write past it is outside the
+  // allocation, which the fuzz build's address sanitizer reports.
+  Samples target(want.header_read ? static_cast<std::size_t>(std::max(want.nt, 0)) : 0, fill);
   ComponentHeader header;
   {
     fuzz::MemoryRun run{std::string(), 1};
@@ -187,8 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       check_samples(want, target);
       // The same file again on the same runtime, as for a name given twice: the open
       // starts the file afresh, whatever the first reading left behind.
-      static std::vector<float> again;
-      again.assign(target.size(), fill);
+      Samples again(target.size(), fill);
       ComponentHeader header_again;
       if (!run.step([&] { read_component(run.io(), file.name(), header_again, again); })) {
         fuzz::MemoryRun::fail("a second reading of the file failed", run.errors());

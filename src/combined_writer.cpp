@@ -24,8 +24,7 @@ const record_io::Format& combined_format() {
 }
 
 void write_combined(record_io::Runtime& io, std::string_view name, std::int32_t nt, float dt,
-                    const std::vector<float>& x, const std::vector<float>& y,
-                    const std::vector<float>& z) {
+                    const Samples& x, const Samples& y, const Samples& z) {
   io.open(file_unit, name, record_io::OpenStatus::unknown);
   const record_io::Format& format = combined_format();
   for (std::int32_t i = 1; i <= nt; ++i) {

@@ -3,10 +3,10 @@
 
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 #include "record_io/format.hpp"
 #include "record_io/runtime.hpp"
+#include "samples.hpp"
 
 // "(F7.3,3(',',F10.3))" with its quotes stored as the byte 0x02: time, then three
 // comma-separated components, 40 columns.
@@ -17,5 +17,4 @@ const record_io::Format& combined_format();
 // the end of the last record when one was written. x, y and z hold at least nt samples.
 // Any failure ends the run with the fatal diagnostic.
 void write_combined(record_io::Runtime& io, std::string_view name, std::int32_t nt, float dt,
-                    const std::vector<float>& x, const std::vector<float>& y,
-                    const std::vector<float>& z);
+                    const Samples& x, const Samples& y, const Samples& z);

@@ -31,7 +31,7 @@ const record_io::Format& header_format() {
 }
 
 void read_component(record_io::Runtime& io, std::string_view name, ComponentHeader& header,
-                    std::vector<float>& target) {
+                    Samples& target) {
   io.open(file_unit, name, record_io::OpenStatus::old);
   read_title(io, header.line1);
   read_title(io, header.line2);

@@ -5,10 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 #include "record_io/format.hpp"
 #include "record_io/runtime.hpp"
+#include "samples.hpp"
 
 // A title line as kept: columns 3 to 80 of the file's line.
 inline constexpr std::size_t title_length = 78;
@@ -32,4 +32,4 @@ const record_io::Format& header_format();
 // `header` and echoes them on the console, loads its samples into `target`, and closes
 // it. Any failure ends the run with the fatal diagnostic.
 void read_component(record_io::Runtime& io, std::string_view name, ComponentHeader& header,
-                    std::vector<float>& target);
+                    Samples& target);

@@ -3,16 +3,16 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "component_reader.hpp"
 #include "record_io/runtime.hpp"
+#include "samples.hpp"
 
 // All the working storage of a run.
 struct MergeStorage {
   std::string infile1, infile2, infile3;  // file names as typed; infile1 then the output name
   ComponentHeader header;                 // line1..line3, nt and dt of the component read last
-  std::vector<float> x, y, z;             // the three components' samples
+  Samples x, y, z;                        // the three components' samples
 };
 
 // The program body, run on `io`: banner, three file names, the three component stages,

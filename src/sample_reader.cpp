@@ -10,16 +10,16 @@ constexpr std::size_t values_per_statement = 5;
 
 }  // namespace
 
-std::vector<float> zero_samples(std::size_t n) {
-  return std::vector<float>(n, 0.0f);
+Samples zero_samples(std::size_t n) {
+  return Samples(n);
 }
 
-void extend_samples(std::vector<float>& samples, std::int32_t count) {
+void extend_samples(Samples& samples, std::int32_t count) {
   if (count <= 0 || samples.size() >= static_cast<std::size_t>(count)) return;
-  samples.resize(static_cast<std::size_t>(count), 0.0f);
+  samples.resize(static_cast<std::size_t>(count));  // new elements are zeros
 }
 
-void read_samples(record_io::Runtime& io, int unit, std::int32_t nt, std::vector<float>& target) {
+void read_samples(record_io::Runtime& io, int unit, std::int32_t nt, Samples& target) {
   if (nt <= 0) return;
   extend_samples(target, nt);
   auto count = static_cast<std::size_t>(nt);

@@ -25,38 +25,38 @@ std::vector<float> next_five(Console& console) {
 
 TEST(ReadSamples, ReadsAllPointsFiveAStatement) {
   Console console("1 2 3 4 5\n6 7 8 99\n9 9 9 9 9\n");
-  std::vector<float> x;
+  Samples x;
   read_samples(console.io(), 5, 7, x);
-  EXPECT_EQ(x, (std::vector<float>{1, 2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(x, (Samples{1, 2, 3, 4, 5, 6, 7}));
   EXPECT_EQ(next_five(console), (std::vector<float>{9, 9, 9, 9, 9}));
 }
 
 TEST(ReadSamples, KeepsLongerArraysAndNullElements) {
   Console console("1,,3 4 5 9\n6\n");
-  std::vector<float> x(10, 0.5f);
+  Samples x(10, 0.5f);
   read_samples(console.io(), 5, 6, x);
-  EXPECT_EQ(x, (std::vector<float>{1, 0.5f, 3, 4, 5, 6, 0.5f, 0.5f, 0.5f, 0.5f}));
+  EXPECT_EQ(x, (Samples{1, 0.5f, 3, 4, 5, 6, 0.5f, 0.5f, 0.5f, 0.5f}));
 }
 
 TEST(ReadSamples, ReadsNothingForNoPoints) {
   for (std::int32_t nt : {0, -5}) {
     Console console("1 2 3 4 5\n");
-    std::vector<float> x(3, 0.5f);
+    Samples x(3, 0.5f);
     read_samples(console.io(), 5, nt, x);
-    EXPECT_EQ(x, std::vector<float>(3, 0.5f));
+    EXPECT_EQ(x, Samples(3, 0.5f));
     EXPECT_EQ(next_five(console), (std::vector<float>{1, 2, 3, 4, 5}));
   }
 }
 
 TEST(ReadSamples, FailsWhenTheDataRunOut) {
   Console console("1 2 3 4 5\n6\n");
-  std::vector<float> x;
+  Samples x;
   EXPECT_EQ(console.fatal([&] { read_samples(console.io(), 5, 7, x); }),
             record_io::testing::stdin_report("list in: end of file", "list io"));
 }
 
 TEST(ExtendSamples, GrowsButNeverShrinks) {
-  std::vector<float> x(min_samples, 1.0f);
+  Samples x(min_samples, 1.0f);
   extend_samples(x, 40000);
   EXPECT_EQ(x.size(), 40000u);
   EXPECT_EQ(x[39999], 0.0f);
@@ -64,6 +64,22 @@ TEST(ExtendSamples, GrowsButNeverShrinks) {
   extend_samples(x, -1);
   EXPECT_EQ(x.size(), 40000u);
   EXPECT_EQ(x[0], 1.0f);
+}
+
+// New elements are zeros however the array's storage was used before: fresh, reused from
+// a freed array, or left by elements taken off the end.
+TEST(ExtendSamples, NewElementsAreZerosInAnyStorage) {
+  { Samples freed(100, 7.0f); }
+  Samples x(100);
+  EXPECT_EQ(x, Samples(100, 0.0f));
+  x.assign(100, 7.0f);
+  x.resize(3);
+  x.push_back(8.0f);
+  extend_samples(x, 100);
+  Samples want(100, 0.0f);
+  want[0] = want[1] = want[2] = 7.0f;
+  want[3] = 8.0f;
+  EXPECT_EQ(x, want);
 }
 
 TEST(ReadComponent, EchoesTitlesAndHeader) {
@@ -78,11 +94,11 @@ TEST(ReadComponent, EchoesTitlesAndHeader) {
                                  " .6 .7\r\n");
   Console console;
   ComponentHeader header;
-  std::vector<float> x;
+  Samples x;
   read_component(console.io(), name + "   ", header, x);
   EXPECT_EQ(header.nt, 7);
   EXPECT_EQ(header.dt, 0.01f);
-  EXPECT_EQ(x, (std::vector<float>{.1f, .2f, .3f, .4f, .5f, .6f, .7f}));
+  EXPECT_EQ(x, (Samples{.1f, .2f, .3f, .4f, .5f, .6f, .7f}));
   auto padded = [](std::string s) { return " " + s + std::string(78 - s.size(), ' ') + "\n"; };
   EXPECT_EQ(console.output(), padded("ER STRONG MOTION DATABASE RECORD") + padded("") +
                                   padded("CELERATION TIME HISTORY IN UNITS OF G") +
@@ -100,7 +116,7 @@ TEST(WriteCombined, WritesOneRecordPerPointAndCutsTheFile) {
   for (const test_tables::CombinedRecord& row : test_tables::combined_records) {
     SCOPED_TRACE(row.record);
     auto n = static_cast<std::size_t>(row.i);
-    std::vector<float> x(n), y(n), z(n);
+    Samples x(n), y(n), z(n);
     x.back() = row.x;
     y.back() = row.y;
     z.back() = row.z;
