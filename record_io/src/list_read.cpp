@@ -163,16 +163,18 @@ constexpr auto field_powers = [] {
   return t;
 }();
 
-// The records' own field, a minus or none, a point, seven digits and an exponent of a
-// letter, a sign and two digits (-.1234567E-02), as one word of the point and the digits and one of
-// the exponent. The point less '.' and the digits less '0' are eight digit values, the
-// point's a leading zero; the value is the seven-digit mantissa over 10^(7 -+ exponent),
-// the same quotient record_value divides. At p in whole lines; stores the value at *out and
-// returns where it ends, or nullptr for any other shape (and then stores nothing).
-[[gnu::always_inline]] inline const char* record_field_value(const char* p, float* out) {
+// The records' own field from its point on: a point, seven digits and an exponent of a
+// letter, a sign and two digits (.1234567E-02), as one word of the point and the digits and
+// one of the exponent. The point less '.' and the digits less '0' are eight digit values,
+// the point's a leading zero; the value is the seven-digit mantissa over 10^(7 -+ exponent),
+// the same quotient record_value divides, with the sign `negative`. At point in whole lines;
+// stores the value at *out and returns where it ends, or nullptr for any other shape (and
+// then stores nothing). A third exponent digit is refused unless the caller tests the byte
+// after the field itself (`ends_checked`).
+template <bool ends_checked = false>
+[[gnu::always_inline]] inline const char* record_field_at(const char* point, bool negative,
+                                                          float* out) {
   constexpr std::uint64_t ones = 0x0101010101010101ull;
-  bool negative = *p == '-';
-  const char* point = p + static_cast<int>(negative);
   std::uint64_t word;
   std::memcpy(&word, point, 8);
   std::uint64_t values = word - (0x30 * ones - 0x30 + '.');
@@ -184,13 +186,50 @@ constexpr auto field_powers = [] {
   std::memcpy(&exponent, point + 8, 4);
   std::uint32_t x = (exponent | 0x20) - 0x2B64;
   std::uint32_t digits = (exponent >> 16) - 0x3030;
-  if ((x & 0xFDFE) != 0 || digits >= field_powers_size || digit_value(point[12]) <= 9) {
+  if ((x & 0xFDFE) != 0 || digits >= field_powers_size ||
+      (!ends_checked && digit_value(point[12]) <= 9)) {
     return nullptr;
   }
   unsigned k = field_powers[2 * digits + (x >> 9 & 1)];
   if (k > 22) return nullptr;
   *out = signed_quotient(eight_digit_value(values), negative, k);
   return point + 12;
+}
+
+// The records' own field with its sign, a minus or none (-.1234567E-02), at p.
+template <bool ends_checked = false>
+[[gnu::always_inline]] inline const char* record_field_value(const char* p, float* out) {
+  bool negative = *p == '-';
+  return record_field_at<ends_checked>(p + static_cast<int>(negative), negative, out);
+}
+
+// Where one of the records' fields ends, the start of the next in their layout: two blanks
+// and a blank or a minus before its point. True with the sign in *negative.
+[[gnu::always_inline]] inline bool record_field_follows(const char* end, bool* negative) {
+  std::uint32_t lead;
+  std::memcpy(&lead, end, 4);
+  std::uint32_t minus = lead - 0x2E202020u;  // "   ." less itself; "  -." leaves 0x0D0000
+  *negative = minus != 0;
+  return minus == 0 || minus == 0x000D0000u;
+}
+
+// A line of the records' layout: five of their fields 15 columns apart, each after two
+// blanks and a blank or a minus ("  -.1234567E-02   .7654321E+01 ..."). At p, the first
+// field's sign or point (where plain_values' loop begins), the five values are read as the
+// loop reads them, in a straight line: the blanks before each later field are those the
+// loop skips (and, being blanks, end the field before them), and each field is one
+// record_field_value takes. Returns the end of the fifth field, or nullptr where the line
+// leaves the layout; the values before that point may have been stored, and the loop then
+// stores the same ones again.
+[[gnu::always_inline]] inline const char* five_record_fields(const char* p, float* v) {
+  const char* end = record_field_value<true>(p, v);
+  bool negative = false;
+  for (int f = 1; f < 4; ++f) {
+    if (end == nullptr || !record_field_follows(end, &negative)) return nullptr;
+    end = record_field_at<true>(end + 3, negative, v + f);
+  }
+  if (end == nullptr || !record_field_follows(end, &negative)) return nullptr;
+  return record_field_at(end + 3, negative, v + 4);
 }
 
 // The shape of the records' values, read in a straight line of word operations:
@@ -344,6 +383,13 @@ std::size_t ListRead::plain_values(float* v, std::size_t n) {
   const char* p = skip_blanks_ahead(pos_);
   if (separator_pending_ && *p == ',') p = skip_blanks_ahead(p + 1);
   separator_pending_ = false;
+  if (n == 5) {  // usually one line of the records' layout
+    if (const char* end = five_record_fields(p, v)) {
+      pos_ = end;
+      separator_pending_ = true;
+      return n;
+    }
+  }
   std::size_t k = 0;
   while (k != n) {
     if (static_cast<unsigned char>(*p) <= '\r') {  // a line end, or no item

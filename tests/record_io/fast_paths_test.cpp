@@ -216,6 +216,97 @@ TEST(FastPaths, ReadTheRecordsShapesAsStrtodDoes) {
   }
 }
 
+// What statements read from lines, handed over `chunk` bytes at a time: the bits of ten
+// elements (-7 where no value reached one), or the report that ended the run. The
+// statements: two of five values, or one of three and one of five, or one that reads five
+// and then five more.
+enum class Statements { five_five, three_five, ten_in_one };
+
+struct Reading {
+  std::array<std::uint32_t, 10> bits{};
+  std::string report;
+  bool operator==(const Reading&) const = default;
+};
+
+Reading read_statements(const std::string& lines, std::size_t chunk, Statements shape) {
+  testing::Console console("0\n" + lines);
+  console.input().set_read_chunk(chunk);
+  ListRead(console.io(), 5).end();
+  std::array<float, 10> v;
+  v.fill(-7.0f);
+  Reading reading;
+  try {
+    if (shape == Statements::ten_in_one) {
+      ListRead(console.io(), 5).reals(v.data(), 5).reals(v.data() + 5, 5).end();
+    } else {
+      ListRead(console.io(), 5).reals(v.data(), shape == Statements::three_five ? 3 : 5).end();
+      ListRead(console.io(), 5).reals(v.data() + 5, 5).end();
+    }
+  } catch (const testing::Aborted&) {
+    reading.report = console.diagnostic();
+  }
+  for (std::size_t k = 0; k < v.size(); ++k) reading.bits[k] = std::bit_cast<std::uint32_t>(v[k]);
+  return reading;
+}
+
+// Lines of the records' layout, five fields of 15 columns ("  -.1234567E-02"), which a
+// statement of five values reads in one straight line: each value as strtod reads it, the
+// exponents running past the powers of ten divided exactly. Then one line changed a byte
+// at a time (every column, the line end and the byte after it; a byte put in, a byte taken
+// out): whether it keeps the layout or not, the statements read the same as a line at a
+// time, in values, in where the next value or statement begins, and in the report of a
+// bad value.
+TEST(FastPaths, ReadLinesOfTheRecordsLayoutAsTheLineScannerDoes) {
+  std::mt19937 rng(53);
+  auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  const char* letters[] = {"E", "e", "D", "d"};
+  auto field = [&](std::string& c_text) {
+    std::string digits;
+    for (int i = 0; i < 7; ++i) digits += static_cast<char>('0' + pick(10));
+    char exponent[16];
+    std::snprintf(exponent, sizeof exponent, "%+03d", pick(40) - 25);
+    std::string sign = pick(2) ? "-" : " ";
+    c_text = (sign == "-" ? "-." : ".") + digits + "e" + exponent;
+    return "  " + sign + "." + digits + letters[pick(4)] + exponent;
+  };
+  std::string lines;
+  std::vector<std::string> c_texts(5 * 400);
+  for (std::size_t k = 0; k < c_texts.size(); ++k) {
+    lines += field(c_texts[k]) + (k % 5 == 4 ? (k % 3 == 0 ? "\r\n" : "\n") : "");
+  }
+  std::vector<float> values = testing::list_values(lines, c_texts.size(), 65536);
+  for (std::size_t k = 0; k < c_texts.size(); ++k) {
+    float expected = static_cast<float>(std::strtod(c_texts[k].c_str(), nullptr));
+    if (expected == 0) expected = 0.0f;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(values[k]), std::bit_cast<std::uint32_t>(expected))
+        << c_texts[k];
+  }
+
+  const std::string line =
+      "  -.4262360E-05   .2927105E+01  -.2494910D-05   .1991659e-05  -.1129973E-05";
+  const std::string next =
+      "\n   .5000000E+00   .6000000E+00   .7000000E+00   .8000000E+00   .9000000E+00\n";
+  auto same = [](const std::string& text) {
+    SCOPED_TRACE(text);
+    for (Statements shape :
+         {Statements::five_five, Statements::three_five, Statements::ten_in_one}) {
+      EXPECT_EQ(read_statements(text, 65536, shape), read_statements(text, 1, shape));
+    }
+  };
+  same(line + next);
+  same(line + "\r" + next);
+  for (std::size_t at = 0; at <= line.size() + 1; ++at) {
+    std::string text = line + next;
+    for (char c : std::string(" -+.09EdF,/*\t\r\nx")) {
+      text[at] = c;
+      same(text);
+    }
+    text = line + next;
+    same(text.substr(0, at) + " " + text.substr(at));
+    same(text.substr(0, at) + text.substr(at + 1));
+  }
+}
+
 // Whole lines buffered end where a line still on its way begins: its values are read once it
 // is there, never from what lies beyond the last line end.
 TEST(FastPaths, ReadNothingPastTheLastLineBufferedWhole) {
