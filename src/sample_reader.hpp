@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+
 #include "record_io/runtime.hpp"
 #include "samples.hpp"
 
