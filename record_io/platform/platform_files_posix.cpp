@@ -1,8 +1,8 @@
 // Files written whole on POSIX systems: the temporary file is an unnamed one (Linux
 // O_TMPFILE) where the folder's file system makes them, linked into place at the end, and a
-// hidden named one elsewhere; a rename puts it over the target. Every step after
-// find_target works through the target's folder handle (openat, linkat, renameat,
-// unlinkat).
+// hidden named one elsewhere; a rename puts it over the target (an exchange and a removal,
+// over an empty one). Every step after find_target works through the target's folder
+// handle (openat, linkat, renameat, unlinkat).
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -244,6 +244,25 @@ bool copy_in_place(int from, int folder, const std::string& file_name) {
   return ok;
 }
 
+// Renames the file `name` of `folder` over the target. An empty one, such as the file the
+// unit's open made, is exchanged with it and then removed instead: a rename over a file
+// makes ext4 write the new one out at once, for the replaced file's contents to survive a
+// crash, and an empty file has none to lose. That write would take the run a few
+// milliseconds; the removal is quick. Where exchanges are not made, a rename.
+bool put_in_place(int folder, const std::string& name, const Target& into) {
+#ifdef RENAME_EXCHANGE
+  struct stat st {};
+  if (::fstatat(into.folder_handle, into.file_name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+      S_ISREG(st.st_mode) && st.st_size == 0 &&
+      ::renameat2(folder, name.c_str(), into.folder_handle, into.file_name.c_str(),
+                  RENAME_EXCHANGE) == 0) {
+    ::unlinkat(folder, name.c_str(), 0);
+    return true;
+  }
+#endif
+  return ::renameat(folder, name.c_str(), into.folder_handle, into.file_name.c_str()) == 0;
+}
+
 }  // namespace
 
 bool identify(Handle h, FileId& id) {
@@ -390,8 +409,7 @@ bool install_temporary(Temporary& temporary, const Target& target, bool sync) {
     if (name.empty()) error = errno != 0 ? errno : EEXIST;
 #endif
     if (error == 0) {
-      if (refused(Call::rename) ||
-          ::renameat(folder, name.c_str(), into->folder_handle, into->file_name.c_str()) != 0) {
+      if (refused(Call::rename) || !put_in_place(folder, name, *into)) {
         error = errno;
         if (rename_cannot_serve(error) && into->kind == FileKind::regular) {
           error = copy_in_place(fd, into->folder_handle, into->file_name) ? 0 : errno;

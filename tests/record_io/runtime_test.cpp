@@ -408,19 +408,22 @@ TEST(FileUnit, TheRunsEndReplacesWrittenFilesWholeOrLeavesThemAsTheyWere) {
     int error;
     bool fatal;  // the run ends by a failure rather than the stop
     bool in_place;
+    std::size_t old_size = 300;  // 0: an empty file, as the open of a new name leaves
   };
   const Row rows[] = {
       {"stop", Call::open, 0, false, false},
       {"fatal end", Call::open, 0, true, false},
+      {"stop over an empty file", Call::open, 0, false, false, 0},
+      {"fatal end over an empty file", Call::open, 0, true, false, 0},
       {"no temporary file there: stop", Call::temporary, EACCES, false, true},
       {"no temporary file there: fatal end", Call::temporary, EACCES, true, true},
       {"a rename refused as on a mount point", Call::rename, EBUSY, false, false},
       {"a rename refused as across file systems", Call::rename, EXDEV, false, false},
   };
   const Format f("(I3)");
-  const std::string old(300, 'x');
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
+    const std::string old(row.old_size, 'x');
     ScratchDir scratch;
     const std::string out = scratch.path("out.csv");
     write_file(out, old);
