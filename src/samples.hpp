@@ -2,17 +2,18 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdlib>
 #include <limits>
 #include <new>
 #include <vector>
 
+#include "record_io/zeroed_memory.hpp"
+
 // An allocator whose storage is zeros wherever no element lives, so that a new element
-// made with no value is already zero and costs nothing: storage comes from calloc (a large
-// array maps zeroed pages, which are touched only when a value is stored), and an element
-// destroyed is set back to zero. A record of a million points then grows its array without
-// writing four megabytes of zeros first, and the part of an array that no record reaches
-// stays unwritten.
+// made with no value is already zero and costs nothing: storage comes zeroed from the
+// layer (a large array maps zeroed pages, touched only when a value is stored, large ones
+// where the system gives them), and an element destroyed is set back to zero. A record of
+// a million points then grows its array without writing four megabytes of zeros first,
+// and the part of an array that no record reaches stays unwritten.
 template <typename T>
 struct ZeroedAllocator {
   static_assert(std::numeric_limits<T>::is_iec559, "a zero value must be all bits zero");
@@ -24,11 +25,11 @@ struct ZeroedAllocator {
 
   T* allocate(std::size_t n) {
     if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) throw std::bad_array_new_length();
-    void* p = std::calloc(n == 0 ? 1 : n, sizeof(T));
+    void* p = record_io::allocate_zeroed(n, sizeof(T));
     if (p == nullptr) throw std::bad_alloc();
     return static_cast<T*>(p);
   }
-  void deallocate(T* p, std::size_t) noexcept { std::free(p); }
+  void deallocate(T* p, std::size_t) noexcept { record_io::free_zeroed(p); }
 
   // A new element with no value: the storage already holds its zero.
   template <typename U>

@@ -58,6 +58,14 @@ Handle open(const std::string& name, Access access);
 // nothing is held.
 void lock_for_writing(Handle h);
 
+// --- Memory ---
+
+// The large pages prefer_large_pages asks for.
+inline constexpr std::size_t large_page_size = std::size_t{2} << 20;
+// Asks the system to back [p, p + size), whole large pages, with large pages where it
+// can; best effort (none on Windows).
+void prefer_large_pages(void* p, std::size_t size);
+
 // --- The process (the signals and the end list: ending.hpp) ---
 
 // Called once, first: any of the standard handles 0, 1 and 2 that is closed is given the

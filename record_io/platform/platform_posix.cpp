@@ -1,6 +1,7 @@
 // The system seam on POSIX systems (Linux, the BSDs, macOS).
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,6 +64,15 @@ std::size_t write(Handle h, const char* data, std::size_t size) {
     done += static_cast<std::size_t>(n);
   }
   return done;
+}
+
+void prefer_large_pages(void* p, std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  (void)::madvise(p, size, MADV_HUGEPAGE);
+#else
+  (void)p;
+  (void)size;
+#endif
 }
 
 bool seek_back(Handle h, std::size_t n) {

@@ -70,6 +70,8 @@ std::size_t write(Handle h, const char* data, std::size_t size) {
   return done;
 }
 
+void prefer_large_pages(void*, std::size_t) {}
+
 bool seek_back(Handle h, std::size_t n) {
   return ::_lseeki64(h, -static_cast<long long>(n), SEEK_CUR) >= 0;
 }

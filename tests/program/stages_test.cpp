@@ -68,18 +68,24 @@ TEST(ExtendSamples, GrowsButNeverShrinks) {
 
 // New elements are zeros however the array's storage was used before: fresh, reused from
 // a freed array, or left by elements taken off the end.
+// In storage reused from a freed array, and in arrays of a million points (whose storage
+// takes large pages where the system gives them).
 TEST(ExtendSamples, NewElementsAreZerosInAnyStorage) {
-  { Samples freed(100, 7.0f); }
-  Samples x(100);
-  EXPECT_EQ(x, Samples(100, 0.0f));
-  x.assign(100, 7.0f);
-  x.resize(3);
-  x.push_back(8.0f);
-  extend_samples(x, 100);
-  Samples want(100, 0.0f);
-  want[0] = want[1] = want[2] = 7.0f;
-  want[3] = 8.0f;
-  EXPECT_EQ(x, want);
+  for (const std::int32_t n : {100, 999999}) {
+    SCOPED_TRACE(n);
+    const auto size = static_cast<std::size_t>(n);
+    { Samples freed(size, 7.0f); }
+    Samples x(size);
+    EXPECT_EQ(x, Samples(size, 0.0f));
+    x.assign(size, 7.0f);
+    x.resize(3);
+    x.push_back(8.0f);
+    extend_samples(x, n);
+    Samples want(size, 0.0f);
+    want[0] = want[1] = want[2] = 7.0f;
+    want[3] = 8.0f;
+    EXPECT_EQ(x, want);
+  }
 }
 
 TEST(ReadComponent, EchoesTitlesAndHeader) {
