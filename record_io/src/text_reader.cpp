@@ -58,7 +58,7 @@ void TextReader::fill() {
     complete_end_ = complete_end_ > pos_ ? complete_end_ - pos_ : 0;
     pos_ = 0;
   }
-  long n = channel_.read(buffer_.get() + end_, capacity_ - end_);
+  long n = channel_.read(buffer_.get() + end_, std::min(capacity_ - end_, read_size));
   if (n > 0) {
     std::size_t from = end_;
     end_ += static_cast<std::size_t>(n);

@@ -14,11 +14,14 @@ namespace record_io {
 // never grows with the length of a line.
 class TextReader {
  public:
-  // The buffer's size at least (more when the channel suggests more); each read asks for
-  // the room left in it. Large enough that a large file is read in few system calls,
-  // small enough that its pages, new to the process, are few to touch: a run of a few
-  // milliseconds spends more on touching a larger buffer than on its reads.
-  static constexpr std::size_t transfer_size = 64 * 1024;
+  // The buffer's size at least (more when the channel suggests more): the longest line
+  // held whole.
+  static constexpr std::size_t transfer_size = 256 * 1024;
+  // What a read asks for at most. The lines taken are moved to the front of the buffer
+  // before each read, so a file of short lines touches only the first read_size bytes of
+  // the buffer, and a short run the fewest new pages; a large file is still read in few
+  // system calls.
+  static constexpr std::size_t read_size = 64 * 1024;
 
   explicit TextReader(ByteChannel& channel);
 
