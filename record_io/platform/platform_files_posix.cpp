@@ -247,8 +247,7 @@ bool copy_in_place(int from, int folder, const std::string& file_name) {
 // Renames the file `name` of `folder` over the target. An empty one, such as the file the
 // unit's open made, is exchanged with it and then removed instead: a rename over a file
 // makes ext4 write the new one out at once, for the replaced file's contents to survive a
-// crash, and an empty file has none to lose. That write would take the run a few
-// milliseconds; the removal is quick. Where exchanges are not made, a rename.
+// crash, and an empty file has none to lose. Where exchanges are not made, a rename.
 bool put_in_place(int folder, const std::string& name, const Target& into) {
 #ifdef RENAME_EXCHANGE
   struct stat st {};

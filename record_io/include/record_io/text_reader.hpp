@@ -19,8 +19,7 @@ class TextReader {
   static constexpr std::size_t transfer_size = 256 * 1024;
   // What a read asks for at most. The lines taken are moved to the front of the buffer
   // before each read, so a file of short lines touches only the first read_size bytes of
-  // the buffer, and a short run the fewest new pages; a large file is still read in few
-  // system calls.
+  // the buffer.
   static constexpr std::size_t read_size = 64 * 1024;
 
   explicit TextReader(ByteChannel& channel);
