@@ -240,7 +240,7 @@ TextWriter& RuntimeCore::start_writing(Unit& u) {
   // It goes now, so that a run killed while it writes leaves whole new records, nothing
   // old after them.
   if (u.named && !u.replacement && !u.channel->cut()) fail(truncation_failed, "endfile");
-  if (!u.writer) u.writer = std::make_unique<TextWriter>(active(u));
+  if (!u.writer) u.writer = std::make_unique<TextWriter>(active(u), u.replacement != nullptr);
   u.last_was_write = true;
   return *u.writer;
 }

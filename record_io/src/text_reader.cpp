@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace record_io {
@@ -9,14 +10,19 @@ namespace record_io {
 TextReader::TextReader(ByteChannel& channel)
     : channel_(channel),
       capacity_(std::max(channel.buffer_size(), transfer_size)),
-      buffer_(new char[capacity_ + lookahead]) {
-  std::memset(buffer_.get(), 0, lookahead);
+      // Room for the storage's first aligned address and for the buffer to start up to
+      // read_alignment - 1 bytes after it.
+      storage_(new char[capacity_ + lookahead + 2 * read_alignment]) {
+  const auto start = reinterpret_cast<std::uintptr_t>(storage_.get());
+  aligned_ = storage_.get() + (-start & (read_alignment - 1));
+  base_ = aligned_;
+  std::memset(base_, 0, lookahead);
 }
 
 TextReader::Line TextReader::line() {
   scanned_ = std::max(scanned_, pos_);
   for (;;) {
-    char* base = buffer_.get();
+    char* base = base_;
     if (auto* lf = static_cast<char*>(std::memchr(base + scanned_, '\n', end_ - scanned_))) {
       scanned_ = static_cast<std::size_t>(lf - base);
       char* stop = lf;
@@ -38,7 +44,7 @@ TextReader::Line TextReader::line() {
 
 bool TextReader::skip_line() {
   for (;;) {
-    char* base = buffer_.get();
+    char* base = base_;
     std::size_t from = std::max(scanned_, pos_);
     if (auto* lf = static_cast<char*>(std::memchr(base + from, '\n', end_ - from))) {
       pos_ = scanned_ = static_cast<std::size_t>(lf - base) + 1;
@@ -51,21 +57,27 @@ bool TextReader::skip_line() {
 }
 
 void TextReader::fill() {
-  if (pos_ > 0) {
-    std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
-    end_ -= pos_;
+  if (pos_ > 0 || end_ == 0) {
+    // The bytes kept go to the start of the buffer, which starts where they end at a
+    // multiple of read_alignment, so that the read begins there.
+    const std::size_t kept = end_ - pos_;
+    char* base = aligned_ + (-kept & (read_alignment - 1));
+    std::memmove(base, base_ + pos_, kept);
+    base_ = base;
+    end_ = kept;
     scanned_ -= pos_;
     complete_end_ = complete_end_ > pos_ ? complete_end_ - pos_ : 0;
     pos_ = 0;
+    std::memset(base_ + end_, 0, lookahead);  // in case nothing is read
   }
-  long n = channel_.read(buffer_.get() + end_, std::min(capacity_ - end_, read_size));
+  long n = channel_.read(base_ + end_, std::min(capacity_ - end_, read_size));
   if (n > 0) {
     std::size_t from = end_;
     end_ += static_cast<std::size_t>(n);
-    std::memset(buffer_.get() + end_, 0, lookahead);
+    std::memset(base_ + end_, 0, lookahead);
     // The last line feed among the new bytes, sought from their end: lines are short.
     for (std::size_t i = end_; i > from; --i) {
-      if (buffer_[i - 1] == '\n') {
+      if (base_[i - 1] == '\n') {
         complete_end_ = i;
         break;
       }

@@ -17,17 +17,32 @@ char* new_buffer(std::size_t size) {
 
 }  // namespace
 
-TextWriter::TextWriter(ByteChannel& channel)
+TextWriter::TextWriter(ByteChannel& channel, bool hidden)
     : channel_(channel),
       capacity_(std::max(channel.buffer_size(), transfer_size)),
       buffer_(new_buffer(capacity_)),
       interactive_(channel.interactive()),
-      crlf_(channel.line_end() == "\r\n") {}
+      crlf_(channel.line_end() == "\r\n"),
+      hidden_(hidden && !interactive_) {}
+
+bool TextWriter::make_room(std::size_t need) {
+  const std::size_t pages = used_ / page_size * page_size;
+  if (!hidden_ || pages == 0 || used_ - pages + need > capacity_) return flush();
+  flushing_ = 1;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  const bool ok = channel_.write(buffer_.get(), pages) == pages;
+  // What the channel took or not, the rest stays: a failed write ends the file's use.
+  std::memmove(buffer_.get(), buffer_.get() + pages, used_ - pages);
+  used_ -= pages;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  flushing_ = 0;
+  return ok;
+}
 
 bool TextWriter::put_slowly(std::string_view record) {
   std::size_t need = record.size() + 2;
   if (used_ + need > capacity_) {
-    if (!flush()) return false;
+    if (!make_room(need)) return false;
     if (need > capacity_) {  // a record longer than the buffer
       buffer_.reset(new_buffer(need));
       capacity_ = need;

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "record_io/byte_channel.hpp"
 
@@ -25,6 +27,7 @@ class StringChannel final : public ByteChannel {
       errno = read_error_;
       return -1;
     }
+    if (reinterpret_cast<std::uintptr_t>(buffer) % 64 != 0) ++unaligned_reads_;
     std::size_t n = std::min({size, read_chunk_, input_.size() - read_pos_});
     std::memcpy(buffer, input_.data() + read_pos_, n);
     read_pos_ += n;
@@ -37,6 +40,7 @@ class StringChannel final : public ByteChannel {
       return 0;
     }
     output_.append(data, size);
+    write_sizes_.push_back(size);
     return size;
   }
   bool interactive() const override { return interactive_; }
@@ -60,6 +64,10 @@ class StringChannel final : public ByteChannel {
   void fail_cut(int error) { cut_error_ = error; }
   // Number of write calls that reached the channel.
   int writes() const { return writes_; }
+  // The sizes of the writes that succeeded, in order.
+  const std::vector<std::size_t>& write_sizes() const { return write_sizes_; }
+  // Number of reads into a buffer at an address that is not a multiple of 64.
+  int unaligned_reads() const { return unaligned_reads_; }
 
  private:
   std::string input_;
@@ -71,6 +79,8 @@ class StringChannel final : public ByteChannel {
   int write_error_ = 0;
   int cut_error_ = 0;
   int writes_ = 0;
+  std::vector<std::size_t> write_sizes_;
+  int unaligned_reads_ = 0;
   std::string_view line_end_ = "\n";
 };
 

@@ -20,6 +20,8 @@
 #include "record_io/format.hpp"
 #include "record_io/formatted_write.hpp"
 #include "record_io/list_read.hpp"
+#include "record_io/text_writer.hpp"
+#include "string_channel.hpp"
 
 // Every array allocated with new[], the layer's read and write buffers among them, is
 // followed by guard bytes that are checked when it is freed: a statement that writes past
@@ -352,6 +354,72 @@ TEST(FastPaths, WriteRecordsUpToTheEndOfTheOutputBuffer) {
       }
       console.io().shutdown();
       EXPECT_EQ(console.output(), expected);
+    }
+  }
+}
+
+// Reads land at multiples of 64 whatever the part of a line the buffer keeps across a read
+// (the system copies slowly to an address a few bytes past such a multiple), and the values
+// come out the same: lines of every length from 1 to 90 characters, some ending with a CR LF,
+// read 997 bytes at a time.
+TEST(FastPaths, ReadsLandAlignedWhateverTheLineKept) {
+  std::string text = "0\n";
+  std::vector<float> expected;
+  for (int i = 0; i < 3000; ++i) {
+    text += std::string(static_cast<std::size_t>(i % 85), ' ') + std::to_string(i) +
+            (i % 7 == 0 ? "\r\n" : "\n");
+    expected.push_back(static_cast<float>(i));
+  }
+  testing::Console console(text);
+  console.input().set_read_chunk(997);
+  ListRead(console.io(), 5).end();
+  std::vector<float> values(expected.size());
+  for (float& v : values) ListRead(console.io(), 5).reals(&v, 1).end();
+  EXPECT_EQ(values, expected);
+  EXPECT_EQ(console.input().unaligned_reads(), 0);
+}
+
+// A hidden channel (a temporary file nobody sees before it replaces another) is handed whole
+// pages by every write but the last; any other, such as a unit's file written in place, whole
+// records. The bytes are the same either way.
+TEST(FastPaths, AHiddenFileIsWrittenInWholePagesAnyOtherInWholeRecords) {
+  std::string expected;
+  for (int i = 0; i < 40000; ++i) {
+    expected += std::string(static_cast<std::size_t>(i % 61), static_cast<char>('a' + i % 26));
+    expected += '\n';
+  }
+  auto each_record = [&expected](auto put) {
+    for (std::size_t at = 0, end = 0; at < expected.size(); at = end + 1) {
+      end = expected.find('\n', at);
+      put(std::string_view(expected).substr(at, end - at));
+    }
+  };
+  StringChannel hidden;
+  {
+    TextWriter writer(hidden, true);
+    each_record([&writer](std::string_view record) { ASSERT_TRUE(writer.put(record)); });
+    ASSERT_TRUE(writer.flush());
+  }
+  testing::Console console("", false);
+  const Format text("(A)");
+  each_record([&console, &text](std::string_view record) {
+    FormattedWrite(console.io(), 6, text).text(record).end();
+  });
+  console.io().shutdown();
+
+  for (const StringChannel* channel : {&hidden, &console.output_channel()}) {
+    SCOPED_TRACE(channel == &hidden ? "hidden" : "a unit's file");
+    EXPECT_EQ(channel->output(), expected);
+    const std::vector<std::size_t>& sizes = channel->write_sizes();
+    ASSERT_GT(sizes.size(), 3u);
+    std::size_t at = 0;
+    for (std::size_t k = 0; k + 1 < sizes.size(); ++k) {
+      at += sizes[k];
+      if (channel == &hidden) {
+        EXPECT_EQ(sizes[k] % TextWriter::page_size, 0u) << "write " << k;
+      } else {
+        EXPECT_EQ(expected[at - 1], '\n') << "write " << k;
+      }
     }
   }
 }

@@ -21,7 +21,14 @@ class TextWriter {
   // more), unless flushed: a large file is written in few system calls.
   static constexpr std::size_t transfer_size = 256 * 1024;
 
-  explicit TextWriter(ByteChannel& channel);
+  // `hidden`: the channel is a file nobody sees before it is complete (the temporary file
+  // that replaces an output). A full buffer then hands it the buffer's whole pages of
+  // page_size bytes, a record cut where a page ends, so that every write starts at a page
+  // of the file: the system copies to such pages faster than to a page it must take up
+  // again where the write before stopped. Any other channel is handed whole records.
+  static constexpr std::size_t page_size = 4096;
+
+  explicit TextWriter(ByteChannel& channel, bool hidden = false);
 
   // Appends the record and the channel's line end; false with errno set when a write fails.
   bool put(std::string_view record) {
@@ -57,6 +64,10 @@ class TextWriter {
 
  private:
   bool put_slowly(std::string_view record);
+  // Hands on what is buffered, or for a hidden channel its whole pages, so that a record
+  // of `need` bytes (with its line end) fits after what stays; false with errno set when
+  // the channel failed.
+  bool make_room(std::size_t need);
 
   ByteChannel& channel_;
   // Not cleared first: its pages are touched as records fill them.
@@ -65,6 +76,7 @@ class TextWriter {
   std::size_t used_ = 0;
   bool interactive_;
   bool crlf_;  // lines end with a carriage return and a line feed
+  bool hidden_;
   volatile std::sig_atomic_t flushing_ = 0;
 };
 
