@@ -7,16 +7,21 @@
 // PEER_BENCH_DATA may name a folder holding the synthetic_*.at2 files made by
 // make_records; otherwise they are made in a scratch folder of their own.
 #include <benchmark/benchmark.h>
+#ifdef PEER_MERGE_HAVE_FAST_FLOAT
+#include <fast_float/fast_float.h>
+#endif
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "combined_writer.hpp"
@@ -131,6 +136,38 @@ void BM_ReadSamples(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadSamples)->Unit(benchmark::kMicrosecond);
 
+#ifdef PEER_MERGE_HAVE_FAST_FLOAT
+// For comparison, a general reader made for speed: fast_float's from_chars over every value
+// of a component's data lines, with the blanks and line ends between them skipped.
+void BM_ReferenceFastFloat(benchmark::State& state) {
+  const std::string& block = data_block();
+  std::size_t values = 0;
+  for (auto _ : state) {
+    const char* p = block.data();
+    const char* end = p + block.size();
+    for (;;) {
+      while (p < end && (*p == ' ' || *p == '\n')) ++p;
+      if (p == end) break;
+      float value = 0;
+      // It takes no '+' or '-' before a point without a digit: the sign is read aside.
+      const bool minus = *p == '-';
+      p += static_cast<int>(minus || *p == '+');
+      auto [next, error] = fast_float::from_chars(p, end, value);
+      if (error != std::errc()) {
+        state.SkipWithError("fast_float refused a value");
+        return;
+      }
+      benchmark::DoNotOptimize(minus ? -value : value);
+      p = next;
+      ++values;
+    }
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(values));
+  state.SetLabel("ns per value");
+}
+BENCHMARK(BM_ReferenceFastFloat)->Unit(benchmark::kMicrosecond);
+#endif
+
 // --- Writing -------------------------------------------------------------------------
 
 struct CombinedRows {
@@ -203,6 +240,24 @@ void BM_FormattedWriteRecord(benchmark::State& state) {
   state.SetLabel("ns per record");
 }
 BENCHMARK(BM_FormattedWriteRecord);
+
+// For comparison, the C library's editor: a combined record by snprintf, whose %.3f the
+// F fields match byte for byte.
+void BM_ReferenceSnprintf(benchmark::State& state) {
+  const CombinedRows& rows = combined_rows();
+  char record[64];
+  std::size_t i = 0;
+  for (auto _ : state) {
+    std::snprintf(record, sizeof record, "%7.3f,%10.3f,%10.3f,%10.3f",
+                  static_cast<double>(rows.t[i]), static_cast<double>(rows.x[i]),
+                  static_cast<double>(rows.y[i]), static_cast<double>(rows.z[i]));
+    benchmark::DoNotOptimize(record);
+    i = i + 1 == points ? 0 : i + 1;
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+  state.SetLabel("ns per record");
+}
+BENCHMARK(BM_ReferenceSnprintf);
 
 // --- The stages on files -------------------------------------------------------------
 
