@@ -3,14 +3,13 @@
 //
 //   system_work POINTS OUTPUT INPUT...
 //
-// Each INPUT is read whole in reads of the size the record reader asks for, into a buffer
-// of its size at an address aligned as its reads are, and an array of POINTS zeroed singles is made
-// for it and given a value at every element. Then POINTS combined records of the width peer-merge
-// writes, made once and written again and again, go to OUTPUT as peer-merge writes its result: the
-// file opened (made when missing), a temporary file beside it written in pieces of the record
-// writer's buffer, and put in its place. The time this takes is the least a merge of the
-// same files can take on this machine, whatever its own code does. Exits 1 when something
-// fails.
+// Each INPUT is read whole, in reads of the size the record reader asks for to an address
+// aligned as its reads are, and an array of POINTS zeroed singles is made for it and given
+// a value at every element. Then POINTS combined records of the width peer-merge writes
+// go to OUTPUT as peer-merge writes its result: the file opened (made when missing), a
+// temporary file beside it handed the whole pages the record writer hands over, and put
+// in its place. The time this takes is the least a merge of the same files can take on
+// this machine, whatever its own code does. Exits 1 when something fails.
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -81,17 +80,20 @@ int main(int argc, char** argv) {
   record_io::FileReplacement replacement(output, file.channel->identity());
   if (replacement.error() != 0) return errno = replacement.error(), fail("cannot write", output);
   record_io::ByteChannel& out = replacement.in_place() ? *file.channel : replacement.channel();
-  // Whole records in a piece, as the record writer hands them over.
+  // The whole pages of a buffer full of records, and what is left at the end; each write
+  // goes on with the records where the one before stopped.
   const std::string record = std::string(zero_record) + std::string(out.line_end());
-  const std::size_t per_piece = record_io::TextWriter::transfer_size / record.size();
-  std::string piece;
-  piece.reserve(per_piece * record.size());
-  for (std::size_t k = 0; k < per_piece; ++k) piece += record;
-  for (std::size_t left = points; left > 0;) {
-    const std::size_t records = left < per_piece ? left : per_piece;
-    const std::size_t size = records * record.size();
-    if (out.write(piece.data(), size) != size) return fail("cannot write", output);
-    left -= records;
+  constexpr std::size_t page = record_io::TextWriter::page_size;
+  const std::size_t chunk = (record_io::TextWriter::transfer_size - record.size()) / page * page;
+  std::string records;
+  while (records.size() < chunk + record.size()) records += record;
+  const std::size_t total = points * record.size();
+  for (std::size_t written = 0; written < total;) {
+    const std::size_t size = total - written < chunk ? total - written : chunk;
+    if (out.write(records.data() + written % record.size(), size) != size) {
+      return fail("cannot write", output);
+    }
+    written += size;
   }
   if (!replacement.commit(false, file.channel.get())) return fail("cannot replace", output);
   for (float* values : arrays) record_io::free_zeroed(values);
