@@ -50,8 +50,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   // Reads land at an address aligned as the record reader aligns them.
-  std::vector<char> storage(record_io::TextReader::transfer_size + 64);
-  char* buffer = storage.data() + (-reinterpret_cast<std::uintptr_t>(storage.data()) & 63);
+  constexpr std::size_t alignment = record_io::TextReader::read_alignment;
+  std::vector<char> storage(record_io::TextReader::transfer_size + alignment);
+  char* buffer =
+      storage.data() + (-reinterpret_cast<std::uintptr_t>(storage.data()) & (alignment - 1));
   std::vector<float*> arrays;
   for (int i = 3; i < argc; ++i) {
     record_io::OpenedInput input = record_io::open_input(argv[i]);

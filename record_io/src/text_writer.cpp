@@ -27,16 +27,8 @@ TextWriter::TextWriter(ByteChannel& channel, bool hidden)
 
 bool TextWriter::make_room(std::size_t need) {
   const std::size_t pages = used_ / page_size * page_size;
-  if (!hidden_ || pages == 0 || used_ - pages + need > capacity_) return flush();
-  flushing_ = 1;
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  const bool ok = channel_.write(buffer_.get(), pages) == pages;
-  // What the channel took or not, the rest stays: a failed write ends the file's use.
-  std::memmove(buffer_.get(), buffer_.get() + pages, used_ - pages);
-  used_ -= pages;
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  flushing_ = 0;
-  return ok;
+  if (hidden_ && pages > 0 && used_ - pages + need <= capacity_) return hand_over(pages);
+  return flush();
 }
 
 bool TextWriter::put_slowly(std::string_view record) {
@@ -54,8 +46,10 @@ bool TextWriter::put_slowly(std::string_view record) {
 }
 
 bool TextWriter::flush() {
-  if (used_ == 0) return true;
-  std::size_t n = used_;
+  return used_ == 0 || hand_over(used_);
+}
+
+bool TextWriter::hand_over(std::size_t n) {
   flushing_ = 1;
   std::atomic_signal_fence(std::memory_order_seq_cst);
   std::size_t done = channel_.write(buffer_.get(), n);
@@ -69,7 +63,9 @@ bool TextWriter::flush() {
     if (whole < done) channel_.unread(done - whole);
     errno = error;
   }
-  used_ = 0;
+  // The rest stays, at the buffer's start, whether the channel took the n bytes or not.
+  std::memmove(buffer_.get(), buffer_.get() + n, used_ - n);
+  used_ -= n;
   std::atomic_signal_fence(std::memory_order_seq_cst);
   flushing_ = 0;
   return ok;

@@ -21,6 +21,10 @@ class TextReader {
   // before each read, so a file of short lines touches only the first read_size bytes of
   // the buffer.
   static constexpr std::size_t read_size = 64 * 1024;
+  // A read puts its bytes at an address that is a multiple of this: the system copies a
+  // read to an address a few bytes past one several times more slowly (on some
+  // processors).
+  static constexpr std::size_t read_alignment = 64;
 
   explicit TextReader(ByteChannel& channel);
 
@@ -89,11 +93,6 @@ class TextReader {
   void fill();
 
   ByteChannel& channel_;
-  // A read puts its bytes at an address that is a multiple of this: the system copies a
-  // read to an address a few bytes past one several times more slowly (on some
-  // processors).
-  static constexpr std::size_t read_alignment = 64;
-
   // The storage, and in it the buffer: capacity_ bytes from base_, then the look-ahead
   // bytes; the look-ahead bytes after end_ are kept defined (zeros or earlier input). The
   // buffer starts fewer than read_alignment bytes into the aligned storage, so that the

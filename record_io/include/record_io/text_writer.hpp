@@ -68,6 +68,9 @@ class TextWriter {
   // of `need` bytes (with its line end) fits after what stays; false with errno set when
   // the channel failed.
   bool make_room(std::size_t need);
+  // Hands the first n bytes buffered to the channel and keeps the rest, moved to the
+  // buffer's start; false with errno set when the channel failed (see flush()).
+  bool hand_over(std::size_t n);
 
   ByteChannel& channel_;
   // Not cleared first: its pages are touched as records fill them.
