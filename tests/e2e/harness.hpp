@@ -104,7 +104,11 @@ class Sandbox {
   std::string read_output(std::string_view name) const;
   bool exists(std::string_view name) const;
 
-  // Runs the program here with `input` as its whole standard input.
+  // Runs the program here with `input` as its whole standard input. Under Wine, a run that
+  // ends with status 1 having written nothing at all is run again (twice at most): that is
+  // Wine failing to start the program now and then under load ("failed to map the shared
+  // user data", hidden by WINEDEBUG=-all); neither program ends so while its standard
+  // streams can be written.
   Outcome run(std::string_view input, const Launch& launch = {}) const;
 
  private:
